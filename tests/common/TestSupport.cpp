@@ -101,7 +101,7 @@ void MessageBoxAnswerer::Watch()
             }
             PostMessageW(found.box, WM_COMMAND, MAKEWPARAM(m_button, BN_CLICKED), 0);
             // Wait for the box to go away before looking again.
-            for (int i = 0; i < 200 && IsWindow(found.box) && IsWindowVisible(found.box); ++i)
+            for (int i = 0; i < 200 && IsWindow(found.box); ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

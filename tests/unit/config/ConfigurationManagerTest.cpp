@@ -1,4 +1,5 @@
 #include "config/ConfigurationManager.h"
+#include "BuildSettings.h"
 #include "tests/common/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -47,8 +48,8 @@ TEST(ConfigurationManager, ConcurrentFirstCallsShareOneObject)
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_NE(*seen.begin(), nullptr);
     EXPECT_EQ(ConfigurationManager::GetInstance().get(), *seen.begin());
-    // This program is built as the download type.
-    EXPECT_EQ(ConfigurationManager::GetInstance()->wizardType, 1);
+    // The process-wide object has the wizard type this program was built with.
+    EXPECT_EQ(ConfigurationManager::GetInstance()->wizardType, std::string(build::WizardTypeName) == "ISV" ? 2 : 1);
     RemoveTree(ConfigurationManager::GetInstance()->workingFolder);
 }
 
