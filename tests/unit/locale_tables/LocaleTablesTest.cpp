@@ -1,0 +1,342 @@
+// Holds every locale table built into the program against its English table. A translation
+// that drops a key leaves a control with its template text; one that loses a {KEY} reference,
+// a [TOKEN] or a link shows raw placeholders or a dead link in that language only.
+#include "win32/UniqueResource.h"
+
+#include <gtest/gtest.h>
+#include <tinyxml2.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct TableCase {
+    int id;
+    const char* localeName;
+    int englishId;
+};
+
+void PrintTo(const TableCase& table, std::ostream* os)
+{
+    *os << table.id << " (" << table.localeName << ")";
+}
+
+const TableCase AllTables[] = {
+    {101, "en_US", 101}, {102, "es", 101},
+    {105, "en_US", 105}, {106, "es", 105}, {107, "pt_BR", 105}, {108, "pl", 105},
+    {109, "cs", 105}, {110, "da", 105}, {111, "de", 105}, {112, "fi", 105},
+    {113, "fr", 105}, {114, "it", 105}, {115, "nl", 105}, {116, "pl", 105},
+    {117, "ru", 105}, {118, "tr", 105},
+};
+
+// The installer type's Spanish table has no SDK link, licence page or Back button.
+const std::set<std::string> KeysMissingFromInstallerSpanish = {"SDK_LINK", "BUTTON_AGREE", "BUTTON_BACK"};
+
+std::optional<std::string> LocaleResourceBytes(int id)
+{
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(id), L"LOCALE");
+    if (!info)
+        return std::nullopt;
+    HGLOBAL loaded = LoadResource(module, info);
+    const char* data = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    if (!data)
+        return std::nullopt;
+    return std::string(data, SizeofResource(module, info));
+}
+
+struct ParsedTable {
+    std::string error; // empty when the table is well-formed
+    std::string rootName;
+    std::optional<std::string> localeName;
+    std::vector<std::string> keys; // document order, duplicates kept
+    std::map<std::string, std::string> texts;
+};
+
+// Reads a table the way the program does: entities decoded, whitespace kept, and an entry's
+// text is its first child node that is not a comment.
+ParsedTable ParseTable(const std::string& bytes)
+{
+    ParsedTable table;
+    tinyxml2::XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
+    if (document.Parse(bytes.data(), bytes.size()) != tinyxml2::XML_SUCCESS) {
+        table.error = document.ErrorStr() ? document.ErrorStr() : "parse error";
+        return table;
+    }
+    const tinyxml2::XMLElement* root = document.RootElement();
+    if (!root) {
+        table.error = "no root element";
+        return table;
+    }
+    table.rootName = root->Name();
+    if (const char* name = root->Attribute("name"))
+        table.localeName = name;
+    for (const tinyxml2::XMLElement* entry = root->FirstChildElement(); entry; entry = entry->NextSiblingElement()) {
+        const tinyxml2::XMLNode* node = entry->FirstChild();
+        while (node && node->ToComment())
+            node = node->NextSibling();
+        const tinyxml2::XMLText* text = node ? node->ToText() : nullptr;
+        table.keys.push_back(entry->Name());
+        table.texts[entry->Name()] = text ? text->Value() : "";
+    }
+    return table;
+}
+
+ParsedTable LoadTable(int id)
+{
+    std::optional<std::string> bytes = LocaleResourceBytes(id);
+    if (!bytes) {
+        ParsedTable missing;
+        missing.error = "no LOCALE resource " + std::to_string(id);
+        return missing;
+    }
+    return ParseTable(*bytes);
+}
+
+std::vector<std::string> Matches(const std::string& text, const std::regex& pattern)
+{
+    std::vector<std::string> found;
+    for (std::sregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it)
+        found.push_back(it->str());
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+size_t Count(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++count;
+    return count;
+}
+
+// What a translation must carry over unchanged from the English text, in any order.
+struct Markup {
+    std::vector<std::string> references; // {KEY}, expanded when the table loads
+    std::vector<std::string> tokens;     // [TOKEN], replaced by the page
+    std::vector<std::string> variables;  // $name$
+    std::vector<std::string> links;      // <a href="...">...</a>, whole
+    size_t lineBreaks = 0;
+    bool bareAngleBrackets = false;      // angle brackets outside a link
+    bool loneCarriageReturnOrLineFeed = false;
+};
+
+const std::regex ReferencePattern(R"(\{[^{}]*\})");
+const std::regex TokenPattern(R"(\[[^\[\]]*\])");
+const std::regex VariablePattern(R"(\$[A-Za-z_]+\$)");
+const std::regex LinkPattern(R"(<a href="[^"<>]*">[^<>]*</a>)");
+
+Markup MarkupOf(const std::string& text)
+{
+    Markup markup;
+    markup.references = Matches(text, ReferencePattern);
+    markup.tokens = Matches(text, TokenPattern);
+    markup.variables = Matches(text, VariablePattern);
+    markup.links = Matches(text, LinkPattern);
+    std::string outsideLinks = std::regex_replace(text, LinkPattern, "");
+    markup.bareAngleBrackets = outsideLinks.find_first_of("<>") != std::string::npos;
+    markup.lineBreaks = Count(text, "\r\n");
+    markup.loneCarriageReturnOrLineFeed =
+        Count(text, "\r") != markup.lineBreaks || Count(text, "\n") != markup.lineBreaks;
+    return markup;
+}
+
+std::set<std::string> ExpectedKeys(const TableCase& table, const ParsedTable& english)
+{
+    std::set<std::string> keys(english.keys.begin(), english.keys.end());
+    if (table.id == 102)
+        for (const std::string& key : KeysMissingFromInstallerSpanish)
+            keys.erase(key);
+    return keys;
+}
+
+bool IsValidUtf8(const std::string& bytes)
+{
+    return bytes.empty() ||
+           MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
+                               nullptr, 0) > 0;
+}
+
+class LocaleTable : public testing::TestWithParam<TableCase> {};
+
+std::string TableName(const testing::TestParamInfo<TableCase>& info)
+{
+    return std::to_string(info.param.id) + "_" + info.param.localeName;
+}
+
+} // namespace
+
+TEST_P(LocaleTable, IsWellFormedUtf8WithItsLocaleName)
+{
+    const TableCase& param = GetParam();
+    std::optional<std::string> bytes = LocaleResourceBytes(param.id);
+    ASSERT_TRUE(bytes) << "no LOCALE resource " << param.id;
+    EXPECT_EQ(bytes->rfind("<?xml version='1.0' encoding='utf-8'?>", 0), 0u) << "missing or altered XML declaration";
+    EXPECT_TRUE(IsValidUtf8(*bytes));
+
+    ParsedTable table = ParseTable(*bytes);
+    ASSERT_EQ(table.error, "");
+    EXPECT_EQ(table.rootName, "Locale");
+    EXPECT_EQ(table.localeName.value_or("<none>"), param.localeName);
+
+    std::set<std::string> seen;
+    for (const std::string& key : table.keys) {
+        EXPECT_TRUE(seen.insert(key).second) << key << " appears twice";
+        EXPECT_NE(table.texts[key], "") << key << " has no text";
+    }
+}
+
+TEST_P(LocaleTable, HasTheKeysOfItsEnglishTable)
+{
+    const TableCase& param = GetParam();
+    ParsedTable english = LoadTable(param.englishId);
+    ParsedTable table = LoadTable(param.id);
+    ASSERT_EQ(english.error, "");
+    ASSERT_EQ(table.error, "");
+
+    std::set<std::string> expected = ExpectedKeys(param, english);
+    std::set<std::string> actual(table.keys.begin(), table.keys.end());
+    EXPECT_EQ(std::vector<std::string>(actual.begin(), actual.end()),
+              std::vector<std::string>(expected.begin(), expected.end()));
+}
+
+TEST_P(LocaleTable, KeepsTheMarkupOfEveryEnglishText)
+{
+    const TableCase& param = GetParam();
+    ParsedTable english = LoadTable(param.englishId);
+    ParsedTable table = LoadTable(param.id);
+    ASSERT_EQ(english.error, "");
+    ASSERT_EQ(table.error, "");
+
+    for (const auto& [key, text] : table.texts) {
+        auto original = english.texts.find(key);
+        if (original == english.texts.end())
+            continue; // reported by HasTheKeysOfItsEnglishTable
+        SCOPED_TRACE(key + ": " + text);
+        Markup expected = MarkupOf(original->second);
+        Markup actual = MarkupOf(text);
+        EXPECT_EQ(actual.references, expected.references);
+        EXPECT_EQ(actual.tokens, expected.tokens);
+        EXPECT_EQ(actual.variables, expected.variables);
+        EXPECT_EQ(actual.links, expected.links);
+        EXPECT_EQ(actual.lineBreaks, expected.lineBreaks);
+        EXPECT_FALSE(actual.bareAngleBrackets);
+        EXPECT_FALSE(actual.loneCarriageReturnOrLineFeed);
+    }
+}
+
+// A reference to a key the table lacks is shown to the user as written, braces and all.
+TEST_P(LocaleTable, RefersOnlyToItsOwnEntries)
+{
+    ParsedTable table = LoadTable(GetParam().id);
+    ASSERT_EQ(table.error, "");
+    for (const auto& [key, text] : table.texts)
+        for (const std::string& reference : Matches(text, ReferencePattern)) {
+            std::string name = reference.substr(1, reference.size() - 2);
+            EXPECT_TRUE(name == "PRODUCT_TITLE" || table.texts.count(name)) << key << " refers to " << reference;
+        }
+}
+
+// Catches an entry left in English: every phrase of more than one word reads differently.
+TEST_P(LocaleTable, TranslatesEveryPhrase)
+{
+    const TableCase& param = GetParam();
+    if (param.id == param.englishId)
+        GTEST_SKIP() << "the English table itself";
+    ParsedTable english = LoadTable(param.englishId);
+    ParsedTable table = LoadTable(param.id);
+    ASSERT_EQ(english.error, "");
+    ASSERT_EQ(table.error, "");
+    for (const auto& [key, text] : table.texts) {
+        auto original = english.texts.find(key);
+        if (original != english.texts.end() && original->second.find(' ') != std::string::npos) {
+            EXPECT_NE(text, original->second) << key << " is not translated";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllLanguages, LocaleTable, testing::ValuesIn(AllTables), TableName);
+
+TEST(LocaleTables, EnglishTablesHoldEveryKeyOfTheirWizardType)
+{
+    const std::set<std::string> common = {
+        "SPLASH_TEXT", "WELCOME_TITLE", "WELCOME_TEXT", "PRIVACY_LINK", "SDK_LINK", "PROGRESS_TITLE",
+        "PROGRESS_DESC", "PROGRESS_STAT_TEXT", "PROGRESS_STATUS", "PROGRESS_STATUS_START", "PRODUCT_DISCLAIMER",
+        "PAGE_FINISH_TITLE", "PAGE_FINISH_TEXT", "BUTTON_DECLINE", "BUTTON_CLOSE", "BUTTON_ACCEPT", "BUTTON_NEXT",
+        "BUTTON_RETRY", "BUTTON_FINISH", "BUTTON_SKIP_ALL", "MSG_EXIT", "PROGRESS_QUIT"};
+    std::set<std::string> installer = common;
+    installer.insert({"EULA_LINK", "PROGRESS_STAT_INSTALLING", "PROGRESS_STAT_FINISHED", "PROGRESS_STATUS_MAIN",
+                      "LAUNCH_CHECKBOX", "UNINSTALL_TEXT", "PAGE_ERROR_TITLE", "PAGE_ERROR_TEXT", "BUTTON_AGREE",
+                      "BUTTON_BACK"});
+    std::set<std::string> download = common;
+    download.insert({"TOS_LINK", "LAUNCH_RADIO", "OPEN_FOLDER_RADIO", "OPEN_PRODUCT_SITE_CHECKBOX",
+                     "PAGE_DOWNLOAD_ERROR_TITLE", "PAGE_DOWNLOAD_ERROR_DESC", "PAGE_CONFIGURATION_ERROR_TITLE",
+                     "PAGE_CONFIGURATION_ERROR_DESC"});
+
+    for (const auto& [id, keys] : {std::make_pair(101, installer), std::make_pair(105, download)}) {
+        ParsedTable table = LoadTable(id);
+        ASSERT_EQ(table.error, "") << id;
+        EXPECT_EQ(std::set<std::string>(table.keys.begin(), table.keys.end()), keys) << id;
+    }
+}
+
+TEST(LocaleTables, EnglishTextsReadAsWritten)
+{
+    const char* const disclaimer =
+        "When you click \"{BUTTON_ACCEPT}\", you agree to the installation of \"[PACKAGE_NAME]\" and that you have "
+        "read the <a href=\"[PACKAGE_PRIVACY_URL]\">{PRIVACY_LINK}</a> and agree to the terms of its "
+        "<a href=\"[PACKAGE_EULA_URL]\">{%s}</a>. Check \"Add/Remove Programs\" to uninstall.";
+    auto withLink = [&](const char* link) {
+        char text[512];
+        snprintf(text, sizeof text, disclaimer, link);
+        return std::string(text);
+    };
+    const std::string splash = "To continue, please select your preferred language, and click \"{BUTTON_NEXT}\".";
+    struct Case {
+        int id;
+        const char* key;
+        std::string text;
+    } cases[] = {
+        {101, "SPLASH_TEXT", splash},
+        {105, "SPLASH_TEXT", splash},
+        {101, "PRODUCT_DISCLAIMER", withLink("EULA_LINK")},
+        {105, "PRODUCT_DISCLAIMER", withLink("TOS_LINK")},
+        {101, "PAGE_FINISH_TITLE", "Thank you.\r\nYour installation is complete."},
+        {105, "PAGE_FINISH_TITLE", "Thank you.\r\nYou have successfully downloaded {PRODUCT_TITLE}."},
+        {105, "PAGE_FINISH_TEXT",
+         "To install the software on your machine, click \"{LAUNCH_RADIO}\"\r\n"
+         "Click the \"{BUTTON_FINISH}\" button to exit the Setup Wizard"},
+        {101, "UNINSTALL_TEXT",
+         "\r\nTo uninstall all softwares installed during this installation process, please go to "
+         "\"Add/Remove Programs\" and click \"{PRODUCT_TITLE} Packages\"."},
+        {101, "PROGRESS_STATUS", "$percent$ Completed"},
+        {105, "OPEN_PRODUCT_SITE_CHECKBOX", "open product's site"},
+        {105, "LAUNCH_RADIO", "Launch"},
+        {101, "BUTTON_NEXT", "Next"},
+    };
+    for (const Case& c : cases) {
+        ParsedTable table = LoadTable(c.id);
+        ASSERT_EQ(table.error, "") << c.id;
+        EXPECT_EQ(table.texts[c.key], c.text) << c.id << " " << c.key;
+    }
+}
+
+TEST(LocaleTables, PolishIsTheSameTableTwice)
+{
+    std::optional<std::string> first = LocaleResourceBytes(108);
+    std::optional<std::string> second = LocaleResourceBytes(116);
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(*first, *second);
+}
+
+TEST(LocaleTables, ClassicFlowExtrasAreOnlyABlankLine)
+{
+    EXPECT_EQ(LocaleResourceBytes(120), std::optional<std::string>(" \r\n"));
+}
