@@ -51,7 +51,8 @@ else
   # A private X socket folder: the display number is ours alone.
   mkdir -p /tmp/.X11-unix
   mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix
-  Xvfb :7 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  # The lock file lives in the shared /tmp: other sandboxes may hold display 7 too.
+  Xvfb :7 -nolock -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
   pids+=($!)
   export DISPLAY=:7
   for _ in $(seq 1 100); do [ -S /tmp/.X11-unix/X7 ] && break; sleep 0.1; done
