@@ -1,0 +1,57 @@
+// The one object that fetches files and pictures over HTTP and HTTPS: WinHTTP first,
+// WinINet as the second way for files, progress posted to the page that asked.
+#pragma once
+
+#include "framework/CString.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
+
+class DownloadManager : public std::enable_shared_from_this<DownloadManager> {
+public:
+    static std::shared_ptr<DownloadManager> GetInstance();
+
+    DownloadManager() = default;
+    ~DownloadManager();
+    DownloadManager(const DownloadManager&) = delete;
+    DownloadManager& operator=(const DownloadManager&) = delete;
+
+    // Downloads url into a file of the working folder (toWorkingFolder) or of the
+    // download folder, named fileName or, when that is empty, after the url. Posts
+    // progress to hwnd. Never throws; (success, error text).
+    std::pair<bool, CString> Download(const CString& url, HWND hwnd, const CString& fileName, bool toWorkingFolder);
+    // The second way, over WinINet; called by Download after the first way failed.
+    std::pair<bool, CString> DownloadWithWinInet(const CString& url, HWND hwnd, const CString& fileName,
+                                                 bool toWorkingFolder);
+
+    // The body of url, empty when it could not be read.
+    std::unique_ptr<std::vector<char>> DownloadToMemory(const CString& url);
+    // DownloadToMemory on a detached thread of its own (the manager must be held by a
+    // std::shared_ptr); onDone gets the bytes, or null
+    // when the download was cancelled. Throws std::system_error when no thread starts.
+    void DownloadToMemoryAsync(const CString& url, std::function<void(std::unique_ptr<std::vector<char>>)> onDone);
+
+    // The file to write, empty (after telling the user "Invalid path") when the folder
+    // does not exist or no safe name can be made.
+    CString TargetPathFromUrl(const CString& url, bool toWorkingFolder);
+    CString TargetPathFromName(const CString& fileName, bool toWorkingFolder);
+
+    static CString SystemErrorText(DWORD code);
+
+    // Set when the user quits; every download in progress stops at its next chunk and
+    // none starts afterwards. Never cleared.
+    std::atomic<bool> m_cancel{false};
+    // The file that the last successful file download wrote.
+    CString m_lastFilePath;
+
+    // How long the second way waits after the first failed. Tests shorten it.
+    DWORD m_fallbackPauseMs = 2000;
+
+private:
+    CString TargetFolder(bool toWorkingFolder) const;
+    CString TargetPath(const CString& url, const CString& fileName, bool toWorkingFolder);
+    std::pair<bool, CString> DownloadWithWinHttp(const CString& url, HWND hwnd, const CString& path);
+};

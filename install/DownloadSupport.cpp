@@ -1,0 +1,93 @@
+#include "install/DownloadSupport.h"
+
+#include "install/DownloadManager.h"
+#include "shell/WindowMessages.h"
+
+#include <limits>
+
+namespace download {
+
+void FailWithCode(const wchar_t* format, DWORD code)
+{
+    CString text;
+    text.Format(format, static_cast<int>(code), DownloadManager::SystemErrorText(code).GetString());
+    throw DownloadError(text);
+}
+
+void Fail(const CString& text)
+{
+    throw DownloadError(text);
+}
+
+TargetFile::TargetFile(const CString& path)
+{
+    if (path.IsEmpty()) {
+        m_openError = ERROR_PATH_NOT_FOUND;
+        return;
+    }
+    m_file.reset(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!m_file)
+        m_openError = GetLastError();
+}
+
+void TargetFile::Write(const void* data, DWORD size)
+{
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(m_file.get(), bytes, size, &written, nullptr) || written == 0)
+            FailWithCode(L"Failed to write file: %d - %s", GetLastError());
+        bytes += written;
+        size -= written;
+    }
+}
+
+bool ReadFileSize(const CString& path, uint64_t& size)
+{
+    win32::unique_hfile file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER value = {};
+    if (!file || !GetFileSizeEx(file.get(), &value))
+        return false;
+    size = static_cast<uint64_t>(value.QuadPart);
+    return true;
+}
+
+CString IncompleteMessage(uint64_t announced, uint64_t written)
+{
+    CString text;
+    text.Format(L"Download was incomplete: content length: %llu, downloaded: %llu",
+                static_cast<unsigned long long>(announced), static_cast<unsigned long long>(written));
+    return text;
+}
+
+void ProgressReporter::Advance(uint64_t bytes)
+{
+    if (m_unbounded || !m_window)
+        return;
+    if (!m_lengthKnown || m_length == 0) {
+        // The share of an unknown total is infinite: one message past 100, then silence.
+        m_unbounded = true;
+        PostMessageW(m_window, WM_DOWNLOAD_PROGRESS, static_cast<WPARAM>(std::numeric_limits<uint64_t>::max()), 0);
+        return;
+    }
+    m_fraction += static_cast<double>(bytes) / static_cast<double>(m_length);
+    if (m_fraction - m_lastReported > 0.01) {
+        PostMessageW(m_window, WM_DOWNLOAD_PROGRESS, static_cast<WPARAM>(static_cast<uint64_t>(m_fraction * 100.0)), 0);
+        m_lastReported = m_fraction;
+    }
+}
+
+void ProgressReporter::Finish()
+{
+    if (m_window && m_lengthKnown && m_length != 0)
+        PostMessageW(m_window, WM_DOWNLOAD_PROGRESS, 1, 0);
+}
+
+void PostLengthUnavailable(HWND window)
+{
+    PostMessageW(window, WM_DOWNLOAD_LENGTH_UNAVAILABLE, 0, 0);
+}
+
+} // namespace download

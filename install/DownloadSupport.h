@@ -1,0 +1,74 @@
+// Pieces that both download ways share: the error they carry, the target file they
+// write, and the progress messages they post to the page's window.
+#pragma once
+
+#include "framework/CString.h"
+#include "win32/UniqueResource.h"
+
+#include <atomic>
+#include <cstdint>
+#include <stdexcept>
+
+namespace download {
+
+// A failed step of a download. The text stays wide, so names outside the ANSI code
+// page survive until the result is built.
+class DownloadError : public std::runtime_error {
+public:
+    explicit DownloadError(const CString& text) : std::runtime_error(ToAnsi(text)), m_text(text) {}
+    const CString& Text() const noexcept { return m_text; }
+
+private:
+    CString m_text;
+};
+
+// Throws DownloadError with the format filled by the error code and its system text
+// ("...: %d - %s").
+[[noreturn]] void FailWithCode(const wchar_t* format, DWORD code);
+[[noreturn]] void Fail(const CString& text);
+
+// The file a download writes: opened (truncated) before any network activity, shared
+// for reading and writing by others.
+class TargetFile {
+public:
+    explicit TargetFile(const CString& path);
+    bool IsOpen() const { return m_file.is_valid(); }
+    DWORD OpenError() const { return m_openError; }
+    void Write(const void* data, DWORD size);
+    void Close() { m_file.reset(); }
+
+private:
+    win32::unique_hfile m_file;
+    DWORD m_openError = 0;
+};
+
+// The size of the file at path, or false when it cannot be opened.
+bool ReadFileSize(const CString& path, uint64_t& size);
+
+// The message of a body shorter or longer than announced.
+CString IncompleteMessage(uint64_t announced, uint64_t written);
+
+// Posts WM_USER + 1 each time the download has advanced by more than one percentage
+// point. Without an announced length the fraction is unbounded: one message above 100
+// goes out (the page shows a marquee) and no more after it.
+class ProgressReporter {
+public:
+    ProgressReporter(HWND window, bool lengthKnown, uint64_t length)
+        : m_window(window), m_lengthKnown(lengthKnown), m_length(length) {}
+    void Advance(uint64_t bytes);
+    // The closing message (wParam 1) of a download whose announced length was not zero.
+    void Finish();
+
+private:
+    HWND m_window;
+    bool m_lengthKnown;
+    uint64_t m_length;
+    double m_fraction = 0.0;
+    double m_lastReported = 0.0;
+    bool m_unbounded = false;
+};
+
+// Tells the window that the response has no readable length.
+void PostLengthUnavailable(HWND window);
+
+} // namespace download
