@@ -328,12 +328,206 @@ TEST(LocaleTables, EnglishTextsReadAsWritten)
     }
 }
 
+namespace {
+
+// Texts as the pages show them: references expanded, link markup reduced to the link text, and
+// sample names in place of what the server supplies.
+std::wstring DisplayedText(const ParsedTable& table, const std::string& key)
+{
+    std::map<std::string, std::string> texts = table.texts;
+    texts["PRODUCT_TITLE"] = "Orvane Media Player";
+    std::string text = texts[key];
+    for (int round = 0; round < 8; ++round)
+        for (const std::string& reference : Matches(text, ReferencePattern)) {
+            auto entry = texts.find(reference.substr(1, reference.size() - 2));
+            if (entry != texts.end())
+                for (size_t at; (at = text.find(reference)) != std::string::npos;)
+                    text.replace(at, reference.size(), entry->second);
+        }
+    text = std::regex_replace(text, std::regex(R"(<a href="[^"]*">([^<]*)</a>)"), "$1");
+    const std::string packageToken = "[PACKAGE_NAME]";
+    for (size_t at; (at = text.find(packageToken)) != std::string::npos;)
+        text.replace(at, packageToken.size(), "Orvane Web Companion");
+
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                                    static_cast<int>(wide.size())));
+    return wide;
+}
+
+std::string DisplayedTextForLog(const std::wstring& text)
+{
+    std::string narrow(text.size() * 4, '\0');
+    narrow.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(),
+                                      static_cast<int>(narrow.size()), nullptr, nullptr));
+    return narrow;
+}
+
+struct WindowTraits {
+    static HWND Invalid() noexcept { return nullptr; }
+    static void Close(HWND window) noexcept { DestroyWindow(window); }
+};
+struct MemoryDcTraits {
+    static HDC Invalid() noexcept { return nullptr; }
+    static void Close(HDC dc) noexcept { DeleteDC(dc); }
+};
+
+// A hidden dialog in the font of the page templates, to measure texts in dialog units.
+class DialogTextMeasure {
+public:
+    DialogTextMeasure()
+    {
+        // DLGTEMPLATE, no menu, default class, no title, then the font: 8 point "MS Shell Dlg".
+        alignas(DWORD) WORD templateWords[64] = {};
+        DLGTEMPLATE* dialog = reinterpret_cast<DLGTEMPLATE*>(templateWords);
+        dialog->style = DS_SETFONT | WS_POPUP;
+        dialog->cx = 336;
+        dialog->cy = 230;
+        WORD* next = reinterpret_cast<WORD*>(dialog + 1);
+        *next++ = 0; // menu
+        *next++ = 0; // class
+        *next++ = 0; // title
+        *next++ = 8; // point size
+        for (const wchar_t* face = L"MS Shell Dlg";; ++face) {
+            *next++ = *face;
+            if (!*face)
+                break;
+        }
+        // In a fresh Wine prefix the desktop window may still be starting on a busy machine, and
+        // the first window of the run then fails with ERROR_INVALID_WINDOW_HANDLE: wait for it.
+        for (int attempt = 0; attempt < 50 && !m_dialog; ++attempt) {
+            if (attempt > 0)
+                Sleep(200);
+            m_dialog.reset(CreateDialogIndirectParamW(GetModuleHandleW(nullptr), dialog, nullptr, NoMessages, 0));
+            m_error = m_dialog ? 0 : GetLastError();
+        }
+        m_dc.reset(CreateCompatibleDC(nullptr));
+        if (m_dialog && m_dc)
+            SelectObject(m_dc.get(), reinterpret_cast<HFONT>(SendMessageW(m_dialog.get(), WM_GETFONT, 0, 0)));
+    }
+    bool IsReady() const { return m_dialog && m_dc; }
+    DWORD Error() const { return m_error; }
+
+    SIZE ToPixels(int widthDlu, int heightDlu) const
+    {
+        RECT rect{0, 0, widthDlu, heightDlu};
+        MapDialogRect(m_dialog.get(), &rect);
+        return {rect.right, rect.bottom};
+    }
+
+    // The size the text takes when wrapped at the given width (one line when width is 0).
+    SIZE TextSize(const std::wstring& text, int wrapWidthPixels) const
+    {
+        RECT rect{0, 0, wrapWidthPixels, 0};
+        UINT format = DT_CALCRECT | DT_NOPREFIX | (wrapWidthPixels ? DT_WORDBREAK : DT_SINGLELINE);
+        DrawTextW(m_dc.get(), text.c_str(), static_cast<int>(text.size()), &rect, format);
+        return {rect.right, rect.bottom};
+    }
+
+private:
+    static INT_PTR CALLBACK NoMessages(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+    win32::UniqueResource<HWND, WindowTraits> m_dialog;
+    win32::UniqueResource<HDC, MemoryDcTraits> m_dc;
+    DWORD m_error = 0;
+};
+
+enum class ControlKind { Button, CheckOrRadio, Label, Text };
+
+struct Control {
+    const char* key;
+    ControlKind kind;
+    int width, height; // dialog units, as in the page templates
+};
+
+// The controls whose texts come from the tables, with the room the templates give them.
+const Control CommonControls[] = {
+    {"BUTTON_NEXT", ControlKind::Button, 71, 22},
+    {"BUTTON_ACCEPT", ControlKind::Button, 71, 22},
+    {"BUTTON_DECLINE", ControlKind::Button, 71, 22},
+    {"BUTTON_CLOSE", ControlKind::Button, 71, 22},
+    {"BUTTON_FINISH", ControlKind::Button, 71, 22},
+    {"BUTTON_RETRY", ControlKind::Button, 71, 22},
+    {"BUTTON_SKIP_ALL", ControlKind::Button, 71, 22},
+    {"SPLASH_TEXT", ControlKind::Text, 280, 52},
+    {"WELCOME_TITLE", ControlKind::Label, 111, 8},
+    {"WELCOME_TEXT", ControlKind::Text, 189, 29},
+    {"PROGRESS_TITLE", ControlKind::Label, 224, 8},
+    {"PROGRESS_DESC", ControlKind::Text, 224, 51},
+    {"PRODUCT_DISCLAIMER", ControlKind::Text, 326, 26},
+    {"PAGE_FINISH_TITLE", ControlKind::Text, 198, 22},
+};
+const Control InstallerControls[] = {
+    {"BUTTON_AGREE", ControlKind::Button, 71, 22},
+    {"BUTTON_BACK", ControlKind::Button, 71, 22},
+    {"LAUNCH_CHECKBOX", ControlKind::CheckOrRadio, 142, 10},
+    {"PAGE_FINISH_TEXT", ControlKind::Text, 194, 23},
+    {"PAGE_ERROR_TITLE", ControlKind::Text, 147, 19},
+    {"PAGE_ERROR_TEXT", ControlKind::Text, 208, 26},
+};
+const Control DownloadControls[] = {
+    {"LAUNCH_RADIO", ControlKind::CheckOrRadio, 64, 10},
+    {"OPEN_FOLDER_RADIO", ControlKind::CheckOrRadio, 81, 10},
+    {"PAGE_FINISH_TEXT", ControlKind::Text, 194, 30},
+    {"PAGE_DOWNLOAD_ERROR_TITLE", ControlKind::Text, 147, 19},
+    {"PAGE_DOWNLOAD_ERROR_DESC", ControlKind::Text, 208, 26},
+    {"PAGE_CONFIGURATION_ERROR_TITLE", ControlKind::Text, 147, 19},
+    {"PAGE_CONFIGURATION_ERROR_DESC", ControlKind::Text, 208, 26},
+};
+
+// Whether the text shows whole in the control; the reason when it does not.
+std::string Clipping(const DialogTextMeasure& measure, const Control& control, const std::wstring& text)
+{
+    SIZE room = measure.ToPixels(control.width, control.height);
+    switch (control.kind) {
+    case ControlKind::Button:
+        room.cx -= measure.ToPixels(8, 0).cx; // edges and focus rectangle
+        break;
+    case ControlKind::CheckOrRadio:
+        room.cx -= measure.ToPixels(12, 0).cx; // the box or circle and its gap
+        break;
+    default:
+        break;
+    }
+    bool oneLine = control.kind != ControlKind::Text;
+    SIZE needed = measure.TextSize(text, oneLine ? 0 : room.cx);
+    if (oneLine && needed.cx > room.cx)
+        return "needs " + std::to_string(needed.cx) + " px of " + std::to_string(room.cx) + " px width";
+    if (!oneLine && needed.cy > room.cy)
+        return "needs " + std::to_string(needed.cy) + " px of " + std::to_string(room.cy) + " px height";
+    return "";
+}
+
+} // namespace
+
+TEST(LocaleTables, TextsFitTheirControls)
+{
+    DialogTextMeasure measure;
+    ASSERT_TRUE(measure.IsReady()) << "dialog error " << measure.Error();
+    for (const TableCase& param : AllTables) {
+        ParsedTable table = LoadTable(param.id);
+        ASSERT_EQ(table.error, "") << param.id;
+        std::vector<Control> controls(std::begin(CommonControls), std::end(CommonControls));
+        if (param.englishId == 101)
+            controls.insert(controls.end(), std::begin(InstallerControls), std::end(InstallerControls));
+        else
+            controls.insert(controls.end(), std::begin(DownloadControls), std::end(DownloadControls));
+        for (const Control& control : controls) {
+            if (!table.texts.count(control.key))
+                continue;
+            std::wstring text = DisplayedText(table, control.key);
+            EXPECT_EQ(Clipping(measure, control, text), "")
+                << param.id << " (" << param.localeName << ") " << control.key << ": " << DisplayedTextForLog(text);
+        }
+    }
+}
+
 TEST(LocaleTables, PolishIsTheSameTableTwice)
 {
     std::optional<std::string> first = LocaleResourceBytes(108);
     std::optional<std::string> second = LocaleResourceBytes(116);
     ASSERT_TRUE(first && second);
-    EXPECT_EQ(*first, *second);
+    // Compared as a whole without printing both tables on failure.
+    EXPECT_TRUE(*first == *second) << "108 has " << first->size() << " bytes, 116 has " << second->size();
 }
 
 TEST(LocaleTables, ClassicFlowExtrasAreOnlyABlankLine)
