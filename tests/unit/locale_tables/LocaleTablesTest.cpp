@@ -393,14 +393,8 @@ public:
             if (!*face)
                 break;
         }
-        // In a fresh Wine prefix the desktop window may still be starting on a busy machine, and
-        // the first window of the run then fails with ERROR_INVALID_WINDOW_HANDLE: wait for it.
-        for (int attempt = 0; attempt < 50 && !m_dialog; ++attempt) {
-            if (attempt > 0)
-                Sleep(200);
-            m_dialog.reset(CreateDialogIndirectParamW(GetModuleHandleW(nullptr), dialog, nullptr, NoMessages, 0));
-            m_error = m_dialog ? 0 : GetLastError();
-        }
+        m_dialog.reset(CreateDialogIndirectParamW(GetModuleHandleW(nullptr), dialog, nullptr, NoMessages, 0));
+        m_error = m_dialog ? 0 : GetLastError(); // 1400 when there is no X display
         m_dc.reset(CreateCompatibleDC(nullptr));
         if (m_dialog && m_dc)
             SelectObject(m_dc.get(), reinterpret_cast<HFONT>(SendMessageW(m_dialog.get(), WM_GETFONT, 0, 0)));
