@@ -377,7 +377,7 @@ class DialogTextMeasure {
 public:
     DialogTextMeasure()
     {
-        // DLGTEMPLATE, no menu, default class, no title, then the font: 8 point "MS Shell Dlg".
+        // DLGTEMPLATE, no menu, default class, no title, then the pages' font: 10 point "Microsoft Sans Serif".
         alignas(DWORD) WORD templateWords[64] = {};
         DLGTEMPLATE* dialog = reinterpret_cast<DLGTEMPLATE*>(templateWords);
         dialog->style = DS_SETFONT | WS_POPUP;
@@ -387,8 +387,8 @@ public:
         *next++ = 0; // menu
         *next++ = 0; // class
         *next++ = 0; // title
-        *next++ = 8; // point size
-        for (const wchar_t* face = L"MS Shell Dlg";; ++face) {
+        *next++ = 10; // point size
+        for (const wchar_t* face = L"Microsoft Sans Serif";; ++face) {
             *next++ = *face;
             if (!*face)
                 break;
