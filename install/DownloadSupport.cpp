@@ -3,7 +3,6 @@
 #include "install/DownloadManager.h"
 #include "shell/WindowMessages.h"
 
-#include <limits>
 
 namespace download {
 
@@ -67,9 +66,10 @@ void ProgressReporter::Advance(uint64_t bytes)
     if (m_unbounded || !m_window)
         return;
     if (!m_lengthKnown || m_length == 0) {
-        // The share of an unknown total is infinite: one message past 100, then silence.
+        // The share of an unknown total is unbounded: one message past 100 (the page's
+        // marquee), then silence. 101 reads as "past 100" however the page casts it.
         m_unbounded = true;
-        PostMessageW(m_window, WM_DOWNLOAD_PROGRESS, static_cast<WPARAM>(std::numeric_limits<uint64_t>::max()), 0);
+        PostMessageW(m_window, WM_DOWNLOAD_PROGRESS, 101, 0);
         return;
     }
     m_fraction += static_cast<double>(bytes) / static_cast<double>(m_length);

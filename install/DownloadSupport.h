@@ -5,7 +5,6 @@
 #include "framework/CString.h"
 #include "win32/UniqueResource.h"
 
-#include <atomic>
 #include <cstdint>
 #include <stdexcept>
 

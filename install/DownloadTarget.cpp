@@ -52,6 +52,8 @@ CString PercentDecode(const CString& text)
     return CString(std::move(out));
 }
 
+} // namespace
+
 bool IsReservedDeviceName(const CString& name)
 {
     // Devices keep their meaning with any extension (nul.exe is NUL) and with trailing blanks.
@@ -73,8 +75,6 @@ bool IsReservedDeviceName(const CString& name)
     }
     return false;
 }
-
-} // namespace
 
 CString SafeFileName(const CString& name)
 {

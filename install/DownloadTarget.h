@@ -17,6 +17,9 @@ CString FileNameFromUrl(const CString& url);
 // dots and blanks dropped; reserved device names, "." and ".." give the fallback name.
 CString SafeFileName(const CString& name);
 
+// True for names Windows reads as a device (CON, nul.exe, COM1.txt, ...).
+bool IsReservedDeviceName(const CString& name);
+
 // folder\name when name (already safe) lies directly in folder and the joined path
 // fits in MAX_PATH; otherwise empty.
 CString JoinInFolder(const CString& folder, const CString& name);

@@ -53,7 +53,14 @@ CString FindFirstExecutable(const CString& folder)
     win32::unique_hfind search(FindFirstFileW(pattern, &entry));
     if (!search)
         return CString();
-    while (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    // The pattern also matches through short names (setup.exe1 is SETUP~1.EXE): only
+    // files whose own name ends in ".exe" count.
+    auto isProgram = [](const WIN32_FIND_DATAW& found) {
+        size_t length = wcslen(found.cFileName);
+        return !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && length > 4 &&
+               _wcsicmp(found.cFileName + length - 4, L".exe") == 0;
+    };
+    while (!isProgram(entry)) {
         if (!FindNextFileW(search.get(), &entry))
             return CString();
     }

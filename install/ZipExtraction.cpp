@@ -1,5 +1,6 @@
 #include "install/ZipExtraction.h"
 
+#include "install/DownloadTarget.h"
 #include "win32/UniqueResource.h"
 
 // unzip.h first: iowin32.h relies on what it declares.
@@ -52,7 +53,8 @@ bool IsDirectoryEntry(const unz_file_info64& info, const std::wstring& name)
 
 // The entry's path below the extraction folder, or false when it must not be written
 // there: absolute, with a drive or stream colon, with "..", or with a part that
-// Windows would read differently from what the archive says.
+// Windows would read differently from what the archive says (a device name, a
+// trailing dot or blank).
 bool RelativeEntryPath(const std::wstring& name, std::vector<std::wstring>& parts)
 {
     parts.clear();
@@ -64,7 +66,7 @@ bool RelativeEntryPath(const std::wstring& name, std::vector<std::wstring>& part
             part.clear();
             return true;
         }
-        if (part == L".." || part.back() == L'.' || part.back() == L' ')
+        if (part == L".." || part.back() == L'.' || part.back() == L' ' || IsReservedDeviceName(part.c_str()))
             return false;
         for (wchar_t ch : part) {
             if (ch < 0x20 || wcschr(L"<>\"|?*", ch))

@@ -125,6 +125,19 @@ TEST_F(DownloadFaultTest, OnlyStatus200CountsForWinInet)
     EXPECT_EQ(result.second.Left(expected.GetLength()), expected);
 }
 
+TEST_F(DownloadFaultTest, DroppedConnectionFailsBothWays)
+{
+    host.SetAnswers(kFilePath, json::array({{{"drop", true}, {"times", 0}}}));
+
+    auto result = manager->Download(kFileUrl, window.Handle(), CString(), true);
+
+    EXPECT_FALSE(result.first);
+    EXPECT_EQ(result.second.Find(L"[WINHTTP] Failed to receive response: "), 0) << ToAnsi(result.second);
+    // Which step of WinINet notices the drop differs between systems.
+    EXPECT_GT(result.second.Find(L" [WININET] "), 0) << ToAnsi(result.second);
+    EXPECT_FALSE(FileExists(working.File(L"setup.exe")));
+}
+
 TEST_F(DownloadFaultTest, MemoryDownloadTriesTwice)
 {
     host.SetAnswers(kFilePath, json::array({{{"status", 500}}, {{"body_size", 5000}}}));
