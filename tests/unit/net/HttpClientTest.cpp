@@ -190,4 +190,12 @@ TEST_F(HttpClientTest, ReportsARefusedHeaderOnStandardOutputAndSendsTheRest)
     EXPECT_EQ("Content-Type", sent[2].first);
 }
 
+TEST_F(HttpClientTest, ABodyCutShortStillCountsAsAnAnswerWithWhatArrived)
+{
+    m_host.SetAnswers("/cut", {{{"body", "hello world"}, {"cut_after", 5}}});
+    ASSERT_TRUE(SendRequest(HostUrl(L"/cut"), "{}", {}, m_response, m_status));
+    EXPECT_EQ(200u, m_status);
+    EXPECT_EQ("hello", m_response);
+}
+
 } // namespace

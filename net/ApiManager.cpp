@@ -1,0 +1,130 @@
+#include "net/ApiManager.h"
+
+#include "config/ConfigurationManager.h"
+#include "config/SystemFacts.h"
+#include "net/HttpClient.h"
+#include "net/OrvaneException.h"
+#include "win32/ProcessWide.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+namespace {
+
+win32::ProcessWide<ApiManager> g_apiManager;
+RetryPause g_retryPause = nullptr;
+
+constexpr int Attempts = 3;
+constexpr DWORD PauseMilliseconds = 5000;
+
+void Pause(DWORD milliseconds)
+{
+    if (g_retryPause)
+        g_retryPause(milliseconds);
+    else
+        Sleep(milliseconds);
+}
+
+// Narrow text in the code page of the file functions, where the path came from.
+std::string ToFileApiCodePage(const std::wstring& text)
+{
+    if (text.empty())
+        return std::string();
+    const UINT codePage = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
+    const int length = static_cast<int>(text.size());
+    const int size = WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return std::string();
+    std::string narrow(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(codePage, 0, text.data(), length, &narrow[0], size, nullptr, nullptr);
+    return narrow;
+}
+
+std::string OwnDownloadToken()
+{
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return ToFileApiCodePage(DownloadTokenFromPath(std::wstring(path, length)));
+}
+
+std::string LanguageCode(const CString& localeName)
+{
+    std::string code = ToAnsi(localeName).substr(0, 2);
+    std::transform(code.begin(), code.end(), code.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return code;
+}
+
+std::string BuildRequestBody(ConfigurationManager& configuration)
+{
+    nlohmann::json request = nlohmann::json::object();
+    request["prv"] = "0.1";
+    request["plv"] = ToAnsi(configuration.programVersion);
+    request["l"] = LanguageCode(configuration.localeName);
+    request["a"] = ToAnsi(configuration.makerName);
+    request["i"] = ToAnsi(configuration.channelName);
+    request["s"] = ToAnsi(configuration.sourceName);
+    request["u"] = OwnDownloadToken();
+    request["o"] = GetOsVersionText();
+    return request.dump();
+}
+
+bool IsClassicSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+} // namespace
+
+std::shared_ptr<ApiManager> ApiManager::GetInstance()
+{
+    return g_apiManager.Get([] { return std::make_shared<ApiManager>(); });
+}
+
+std::unique_ptr<nlohmann::json> ApiManager::RequestConfiguration()
+{
+    auto configuration = ConfigurationManager::GetInstance();
+    if (configuration->configUrl.IsEmpty())
+        throw OrvaneException("No configuration address");
+    const std::wstring url = configuration->configUrl.str();
+    const std::string body = BuildRequestBody(*configuration);
+
+    std::string response;
+    DWORD status = 0;
+    for (int attempt = 0; attempt < Attempts; ++attempt) {
+        response.clear();
+        // A transfer without an answer throws straight out: no further attempt.
+        if (SendRequest(url, body, HeaderList(), response, status) && status >= 200 && status <= 399)
+            break;
+        char diagnostic[96];
+        snprintf(diagnostic, sizeof(diagnostic), "Failed to send config request. %d %d", static_cast<int>(status),
+                 static_cast<int>(GetLastError()));
+        OutputDebugStringA(diagnostic);
+        Pause(PauseMilliseconds);
+    }
+
+    // Only the blank test ignores whitespace; the parser sees the text as it came.
+    if (std::all_of(response.begin(), response.end(), IsClassicSpace))
+        throw OrvaneException("Empty configuration response");
+    return std::make_unique<nlohmann::json>(nlohmann::json::parse(response, nullptr, true, false));
+}
+
+std::wstring DownloadTokenFromPath(const std::wstring& path)
+{
+    const size_t underscore = path.rfind(L'_');
+    if (underscore == std::wstring::npos)
+        return std::wstring();
+    std::wstring token = path.substr(underscore + 1);
+    const size_t dot = token.rfind(L'.');
+    if (dot != std::wstring::npos)
+        token.erase(dot);
+    if (token.size() == 7 && token.find(L'-') != std::wstring::npos)
+        return token;
+    return std::wstring();
+}
+
+void SetRetryPauseForTesting(RetryPause pause)
+{
+    g_retryPause = pause;
+}
