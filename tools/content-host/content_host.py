@@ -431,7 +431,7 @@ class ContentHandler(QuietHandler):
             else:
                 self.wfile.write(piece)
             self.wfile.flush()
-        if chunked:
+        if chunked and "cut_after" not in answer:
             self.wfile.write(b"0\r\n\r\n")
         if closes:
             self.wfile.flush()
