@@ -2,6 +2,7 @@
 
 #include "win32/WinHttpHandle.h"
 
+#include <cctype>
 #include <stdexcept>
 #include <vector>
 
@@ -16,9 +17,21 @@ std::wstring Environment(const wchar_t* name)
     return length > 0 && length < std::size(value) ? std::wstring(value, length) : std::wstring();
 }
 
-std::wstring Widen(const std::string& text)
+// Percent-encodes a path for the query string, keeping what never needs it.
+std::wstring QueryValue(const std::string& text)
 {
-    return std::wstring(text.begin(), text.end());
+    static const char hex[] = "0123456789ABCDEF";
+    std::wstring encoded;
+    for (unsigned char c : text) {
+        if (isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+            encoded += static_cast<wchar_t>(c);
+        } else {
+            encoded += L'%';
+            encoded += static_cast<wchar_t>(hex[c >> 4]);
+            encoded += static_cast<wchar_t>(hex[c & 0x0F]);
+        }
+    }
+    return encoded;
 }
 
 } // namespace
@@ -102,7 +115,7 @@ nlohmann::json ContentHostControl::Requests(const std::string& path) const
 {
     std::wstring target = L"/requests";
     if (!path.empty())
-        target += L"?path=" + Widen(path);
+        target += L"?path=" + QueryValue(path);
     return nlohmann::json::parse(Call(L"GET", target, std::string()));
 }
 

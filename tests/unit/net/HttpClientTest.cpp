@@ -172,6 +172,20 @@ TEST_F(HttpClientTest, SendsNothingOnWindows7WithoutServicePack)
     EXPECT_TRUE(m_host.Requests().empty());
 }
 
+bool Windows7WithServicePack1(DWORD major, DWORD minor, WORD servicePack)
+{
+    return major < 6 || (major == 6 && minor < 1) || (major == 6 && minor == 1 && servicePack <= 1);
+}
+
+TEST_F(HttpClientTest, SendsOnWindows7WithServicePack1)
+{
+    // Windows 7 takes the other proxy setting and keeps the newer TLS versions.
+    SetVersionCheckForTesting(Windows7WithServicePack1);
+    ASSERT_TRUE(SendRequest(HostUrl(L"/o"), "{}", {}, m_response, m_status));
+    EXPECT_EQ(200u, m_status);
+    EXPECT_EQ(1u, m_host.Requests("/o").size());
+}
+
 TEST_F(HttpClientTest, ReportsARefusedHeaderOnStandardOutputAndSendsTheRest)
 {
     m_host.SetAnswers("/refused", {{{"body", "ok"}}});
