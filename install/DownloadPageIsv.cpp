@@ -1,0 +1,47 @@
+#include "install/DownloadPageIsv.h"
+
+#include "config/ConfigurationManager.h"
+#include "res/resource.h"
+#include "shell/WindowMessages.h"
+
+DownloadPageIsv::DownloadPageIsv(std::shared_ptr<LanguageManager> languageManager, CWnd* parent)
+    : IPage(std::move(languageManager), IDD_DOWNLOAD_PAGE_ISV, parent)
+{
+}
+
+void DownloadPageIsv::DoDataExchange(CDataExchange* pDX)
+{
+    IPage::DoDataExchange(pDX);
+    DDX_Control(pDX, 1043, m_progress);
+    DDX_Control(pDX, 1016, m_image);
+}
+
+BOOL DownloadPageIsv::OnInitDialog()
+{
+    IPage::OnInitDialog();
+    AddLocalizedControl("PROGRESS_TITLE", 1025);
+    AddLocalizedControl("PROGRESS_DESC", 1026);
+    UpdateTexts();
+    m_image.LoadImage(IDB_PICTURE_WELCOME, L"IMAGE_BLOB");
+    return TRUE;
+}
+
+void DownloadPageIsv::OnNavigateToPage()
+{
+    // Downloading starts here (download and launch tasks polled by the page's timers).
+}
+
+bool DownloadPageIsv::OnUserMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result)
+{
+    // These share their numbers with the dialog manager's default-button messages:
+    // they are always reported handled, so the dialog manager never acts on them.
+    if (message == WM_DOWNLOAD_PROGRESS) {
+        m_progressState.OnProgress(wParam);
+    } else if (message == WM_DOWNLOAD_LENGTH_UNAVAILABLE) {
+        m_progressState.OnLengthUnavailable();
+    } else {
+        return false;
+    }
+    *result = 0;
+    return true;
+}

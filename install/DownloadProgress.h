@@ -1,0 +1,21 @@
+// The download pages' progress bar, driven by the download worker's messages.
+#pragma once
+
+#include "framework/CProgressCtrl.h"
+
+class DownloadProgress {
+public:
+    explicit DownloadProgress(CProgressCtrl& bar) : m_bar(bar) {}
+
+    // Percent done; above 100 means the amount is unknown and the bar runs as a marquee.
+    void OnProgress(WPARAM percent);
+    // The total size is not announced: back to the start, running as a marquee.
+    void OnLengthUnavailable();
+    bool IsMarquee() const noexcept { return m_marquee; }
+
+private:
+    void SetMarquee(bool on);
+
+    CProgressCtrl& m_bar;
+    bool m_marquee = false;
+};

@@ -1,0 +1,27 @@
+// The download type's last page: launch the downloaded file or open its folder, then Finish.
+#pragma once
+
+#include "framework/CButton.h"
+#include "shell/CStaticFromImage.h"
+#include "shell/IPage.h"
+
+class FinishPageDlm : public IPage {
+public:
+    FinishPageDlm(std::shared_ptr<LanguageManager> languageManager, CWnd* parent);
+
+    void OnNavigateToPage() override;
+    void SetButtonCallback(ButtonCallback callback) override { m_onButton = std::move(callback); }
+    void SetErrorCallback(ErrorCallback callback) override { m_onError = std::move(callback); }
+    CString GetName() override { return L"FinishPageDLM"; }
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    bool OnCommand(UINT id, UINT code, HWND control) override;
+
+    ButtonCallback m_onButton;
+    ErrorCallback m_onError;
+    CButton m_launchRadio;
+    CButton m_openFolderRadio;
+    CStaticFromImage m_image;
+};
