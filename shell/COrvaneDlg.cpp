@@ -78,6 +78,8 @@ BOOL COrvaneDlg::OnInitDialog()
     if (IsAnotherInstanceRunning()) {
         ::MessageBoxW(m_hWnd, L"Another setup is already running, please close it and try again", L"Error",
                       MB_ICONERROR | MB_SYSTEMMODAL);
+        // This copy made a working folder of its own; it must not outlive the copy.
+        DeleteWorkingFolder();
         EndDialog(1);
         return FALSE;
     }
@@ -93,6 +95,7 @@ BOOL COrvaneDlg::OnInitDialog()
         break;
     default:
         AfxMessageBox(L"Invalid wizard type", MB_ICONERROR | MB_SYSTEMMODAL);
+        DeleteWorkingFolder();
         EndDialog(1);
         return FALSE;
     }
@@ -107,7 +110,9 @@ BOOL COrvaneDlg::OnInitDialog()
         m_separator.ShowWindow(SW_HIDE);
     }
     m_title.ShowWindow(SW_HIDE);
-    return TRUE;
+    // The first page has the focus (so Enter reaches its default button); the dialog
+    // manager must not move it to the frame's own first control.
+    return ::IsChild(m_hWnd, ::GetFocus()) ? FALSE : TRUE;
 }
 
 bool COrvaneDlg::IsAnotherInstanceRunning()
@@ -270,6 +275,8 @@ void COrvaneDlg::OnButton(ButtonType type)
         target = m_current + 1;
         break;
     case ButtonType::Close:
+        // The error page's Close ends the run too: nothing of it may stay behind.
+        DeleteWorkingFolder();
         EndDialog(IDOK);
         return;
     case ButtonType::Finish:

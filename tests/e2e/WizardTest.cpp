@@ -1,0 +1,201 @@
+// The wizard as a user meets it, in the type it was built as.
+#include "BuildSettings.h"
+#include "tests/e2e/WizardDriver.h"
+
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <string>
+#include <thread>
+
+using namespace e2e;
+
+namespace {
+
+const bool DownloadType = std::string(build::WizardTypeName) == "DLM";
+const std::wstring TypeName = DownloadType ? L"dlm" : L"isv";
+// The installer type's product title, built into the program.
+const std::wstring InstallerProductTitle = L"Tarvinel";
+
+// Working folders that appeared since the list was taken.
+std::vector<std::wstring> NewFolders(const std::vector<std::wstring>& before)
+{
+    std::vector<std::wstring> added;
+    for (const auto& folder : WorkingFolders())
+        if (std::find(before.begin(), before.end(), folder) == before.end())
+            added.push_back(folder);
+    return added;
+}
+
+// Checks the display inside the frame's bottom band has the band's colour.
+COLORREF BandPixel(HWND frame)
+{
+    RECT band;
+    GetWindowRect(GetDlgItem(frame, 1001), &band);
+    return ScreenPixel(band.left + 3, band.bottom - 3);
+}
+
+} // namespace
+
+TEST(Wizard, FirstPageShowsTheFrameWithItsTitleAndBand)
+{
+    WizardProcess wizard;
+    ASSERT_TRUE(wizard.Start());
+    HWND frame = WaitForFrame(wizard);
+    ASSERT_TRUE(frame);
+    HWND page = WaitForPage(frame, L"LanguagePage");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(WindowText(frame), DownloadType ? L"Setup" : InstallerProductTitle + L" ");
+    EXPECT_EQ(ItemText(page, 1010), L"Next");
+    EXPECT_EQ(ComboItems(GetDlgItem(page, 1000)).at(0), L"English");
+    std::this_thread::sleep_for(Milliseconds(500));
+    EXPECT_EQ(BandPixel(frame), RGB(2, 119, 189));
+    EXPECT_FALSE(SaveScreenshot(TypeName + L"-first-page").empty());
+}
+
+TEST(Wizard, ASecondCopyIsRefusedWhileTheFirstGoesOn)
+{
+    WizardProcess first;
+    ASSERT_TRUE(first.Start());
+    HWND frame = WaitForFrame(first);
+    ASSERT_TRUE(frame);
+    auto before = WorkingFolders();
+
+    WizardProcess second;
+    ASSERT_TRUE(second.Start(L"OrvaneSetup_ef34-gh.exe"));
+    HWND box = WaitForMessageBox(second);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(MessageBoxText(box), L"Another setup is already running, please close it and try again");
+    EXPECT_EQ(WindowText(box), L"Error");
+    SaveScreenshot(TypeName + L"-second-copy");
+    AnswerMessageBox(box, IDOK);
+    EXPECT_TRUE(second.WaitForExit(DefaultWait));
+    EXPECT_TRUE(WaitForFrame(second, Milliseconds(0)) == nullptr);
+    // The refused copy leaves no working folder behind.
+    EXPECT_TRUE(NewFolders(before).empty());
+
+    EXPECT_TRUE(first.IsRunning());
+    EXPECT_TRUE(IsWindowVisible(frame));
+    EXPECT_EQ(PageName(VisiblePage(frame)), L"LanguagePage");
+}
+
+TEST(Wizard, ClosingOnTheFirstPageAsksAndCancelKeepsTheWizard)
+{
+    auto before = WorkingFolders();
+    WizardProcess wizard;
+    ASSERT_TRUE(wizard.Start());
+    HWND frame = WaitForFrame(wizard);
+    ASSERT_TRUE(frame);
+    ASSERT_EQ(NewFolders(before).size(), 1u);
+
+    PostMessageW(frame, WM_CLOSE, 0, 0);
+    HWND box = WaitForMessageBox(wizard);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(MessageBoxText(box), L"Are you sure you want to exit the installer?");
+    EXPECT_EQ(WindowText(box), L"");
+    AnswerMessageBox(box, IDCANCEL);
+    EXPECT_TRUE(WaitUntil([&] { return FindMessageBox(wizard.Id()) == nullptr; }));
+    EXPECT_FALSE(wizard.WaitForExit(Milliseconds(1000)));
+    EXPECT_TRUE(IsWindowVisible(frame));
+    EXPECT_EQ(PageName(VisiblePage(frame)), L"LanguagePage");
+
+    PostMessageW(frame, WM_CLOSE, 0, 0);
+    box = WaitForMessageBox(wizard);
+    ASSERT_TRUE(box);
+    AnswerMessageBox(box, IDOK);
+    EXPECT_TRUE(wizard.WaitForExit(DefaultWait));
+    EXPECT_TRUE(NewFolders(before).empty());
+}
+
+TEST(Wizard, EnterNeverEndsTheWizardAndPressesNextOnTheLanguagePage)
+{
+    WizardProcess wizard;
+    ASSERT_TRUE(wizard.Start());
+    HWND frame = WaitForFrame(wizard);
+    ASSERT_TRUE(WaitForPage(frame, L"LanguagePage"));
+
+    PostMessageW(frame, WM_COMMAND, IDOK, 0);
+    PressKey(wizard, VK_RETURN);
+    EXPECT_TRUE(WaitForPage(frame, L"LoadingPage"));
+    PressKey(wizard, VK_RETURN);
+    PressKey(wizard, VK_ESCAPE);
+    EXPECT_FALSE(wizard.WaitForExit(Milliseconds(1000)));
+    EXPECT_TRUE(IsWindowVisible(frame));
+    EXPECT_EQ(FindMessageBox(wizard.Id()), nullptr);
+}
+
+TEST(Wizard, TheErrorCommandShowsTheErrorPageAndItsCloseEndsWithoutAQuestion)
+{
+    auto before = WorkingFolders();
+    WizardProcess wizard;
+    ASSERT_TRUE(wizard.Start());
+    HWND frame = WaitForFrame(wizard);
+    ASSERT_TRUE(WaitForPage(frame, L"LanguagePage"));
+    ASSERT_EQ(NewFolders(before).size(), 1u);
+
+    PostMessageW(frame, WM_COMMAND, 1038, 0);
+    HWND page = WaitForPage(frame, L"ErrorPage");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(ItemText(page, 1036), L"Error");
+    EXPECT_EQ(ItemText(page, 1037), L"Error message");
+    EXPECT_EQ(ItemText(page, 1035), L"Close");
+    std::this_thread::sleep_for(Milliseconds(300));
+    SaveScreenshot(TypeName + L"-error-page");
+
+    Click(page, 1035);
+    DWORD exitCode = 0;
+    EXPECT_TRUE(wizard.WaitForExit(DefaultWait, &exitCode));
+    EXPECT_EQ(FindMessageBox(wizard.Id()), nullptr);
+    EXPECT_TRUE(NewFolders(before).empty());
+}
+
+// The language list follows the user's locale, and every text is in that language at
+// first display. The locale comes from LC_ALL of the test run (one run per language),
+// which the wizard inherits; ORVANE_E2E_LANGUAGE names the language expected.
+TEST(LanguageByLocale, TheLanguagePageFollowsTheUsersLocale)
+{
+    struct Case {
+        const wchar_t* language;
+        const wchar_t* dlmName;
+        size_t dlmIndex;
+        const wchar_t* dlmNext;
+    } cases[] = {
+        {L"english", L"English", 0, L"Next"},
+        {L"german", L"Deutsch", 6, L"Weiter"},
+        {L"russian", nullptr, 12, L"Далее"},
+    };
+    wchar_t language[32] = {};
+    GetEnvironmentVariableW(L"ORVANE_E2E_LANGUAGE", language, 32);
+    const Case* expected = nullptr;
+    for (const auto& c : cases)
+        if (wcscmp(c.language, language) == 0)
+            expected = &c;
+    ASSERT_TRUE(expected) << "ORVANE_E2E_LANGUAGE names none of the languages of this test";
+
+    WizardProcess wizard;
+    ASSERT_TRUE(wizard.Start());
+    HWND frame = WaitForFrame(wizard);
+    HWND page = WaitForPage(frame, L"LanguagePage");
+    ASSERT_TRUE(page);
+    HWND list = GetDlgItem(page, 1000);
+    auto items = ComboItems(list);
+    int selected = ComboSelection(list);
+    ASSERT_GE(selected, 0);
+    if (DownloadType) {
+        ASSERT_EQ(items.size(), 14u);
+        EXPECT_EQ(items[3], items[11]);
+        EXPECT_EQ(static_cast<size_t>(selected), expected->dlmIndex);
+        if (expected->dlmName) {
+            EXPECT_EQ(items[static_cast<size_t>(selected)], expected->dlmName);
+        }
+        EXPECT_EQ(ItemText(page, 1010), expected->dlmNext);
+    } else {
+        // The installer type carries English and Spanish only: other users get the first.
+        ASSERT_EQ(items.size(), 2u);
+        EXPECT_EQ(selected, 0);
+        EXPECT_EQ(ItemText(page, 1010), L"Next");
+    }
+    std::this_thread::sleep_for(Milliseconds(300));
+    EXPECT_FALSE(SaveScreenshot(TypeName + L"-language-" + language).empty());
+}

@@ -1,0 +1,66 @@
+#include "BuildSettings.h"
+#include "config/ConfigurationManager.h"
+#include "locale/LanguageManager.h"
+#include "res/resource.h"
+#include "shell/COrvaneDlg.h"
+#include "tests/unit/shell/GuiTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using gui_test::ItemText;
+using gui_test::Pump;
+
+namespace {
+
+const bool DownloadType = std::string(build::WizardTypeName) == "DLM";
+
+class Frame : public COrvaneDlg {
+public:
+    Frame()
+    {
+        gui_test::PrepareProcess();
+        Create(IDD_ORVANE_DIALOG, nullptr);
+        Pump();
+    }
+    HWND Page(size_t index) const { return GetPages().at(index)->GetSafeHwnd(); }
+};
+
+} // namespace
+
+TEST(LanguagePage, ShowsTheChosenLanguageAndRefreshesEveryPageOnAChange)
+{
+    Frame frame;
+    HWND page = frame.Page(0);
+    HWND errorPage = frame.GetErrorPage()->GetSafeHwnd();
+    auto& texts = *frame.GetLanguageManager();
+    HWND list = GetDlgItem(page, 1000);
+    ASSERT_GT(SendMessageW(list, CB_GETCOUNT, 0, 0), 1);
+    EXPECT_EQ(IsWindowVisible(list) != FALSE, !build::ClassicFlow);
+
+    // At first display every text is the preselected language's.
+    EXPECT_EQ(ItemText(page, 1010), texts.GetText("BUTTON_NEXT"));
+    EXPECT_FALSE(texts.GetText("BUTTON_NEXT").IsEmpty());
+    if (!build::ClassicFlow) {
+        EXPECT_EQ(ItemText(page, 1011), texts.GetText("SPLASH_TEXT"));
+    }
+    EXPECT_EQ(ItemText(errorPage, 1035), texts.GetText("BUTTON_CLOSE"));
+    EXPECT_EQ(SendMessageW(page, DM_GETDEFID, 0, 0), MAKELRESULT(1010, DC_HASDEFID));
+
+    // Another language: this page and the hidden error page change at once.
+    int other = SendMessageW(list, CB_GETCURSEL, 0, 0) == 0 ? (DownloadType ? 6 : 1) : 0;
+    CString closeBefore = ItemText(errorPage, 1035);
+    SendMessageW(list, CB_SETCURSEL, other, 0);
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(1000, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    EXPECT_NE(ItemText(errorPage, 1035), closeBefore);
+    EXPECT_EQ(ItemText(errorPage, 1035), texts.GetText("BUTTON_CLOSE"));
+    EXPECT_EQ(ItemText(page, 1010), texts.GetText("BUTTON_NEXT"));
+    wchar_t chosen[64] = {};
+    SendMessageW(list, CB_GETLBTEXT, other, reinterpret_cast<LPARAM>(chosen));
+    EXPECT_EQ(ConfigurationManager::GetInstance()->languageName, chosen);
+
+    // Next goes to the loading page.
+    SendMessageW(GetDlgItem(page, 1010), BM_CLICK, 0, 0);
+    EXPECT_EQ(frame.GetCurrentIndex(), 1u);
+}

@@ -1,0 +1,93 @@
+#include "framework/CDialogEx.h"
+#include "res/resource.h"
+#include "tests/unit/shell/GuiTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+// The About box template, driven by a dialog class of the test's own.
+class ProbeDialog : public CDialogEx {
+public:
+    ProbeDialog() : CDialogEx(IDD_ABOUTBOX) {}
+    CString m_version = L"probe 1";
+    int m_commands = 0;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override { DDX_Text(pDX, 1045, m_version); }
+    bool OnCommand(UINT id, UINT code, HWND control) override
+    {
+        ++m_commands;
+        if (id == 4242)
+            throw std::runtime_error("handler failed");
+        if (id == 4243) {
+            PostMessage(WM_COMMAND, IDOK);
+            return true;
+        }
+        return CDialogEx::OnCommand(id, code, control);
+    }
+    HBRUSH OnCtlColor(HDC dc, CWnd* control, UINT kind) override { return CDialogEx::OnCtlColor(dc, control, kind); }
+};
+
+} // namespace
+
+TEST(CDialogEx, ExchangesDataBothWays)
+{
+    gui_test::PrepareProcess();
+    ProbeDialog dialog;
+    ASSERT_TRUE(dialog.Create(IDD_ABOUTBOX));
+    EXPECT_EQ(gui_test::ItemText(dialog, 1045), L"probe 1");
+    SetDlgItemTextW(dialog, 1045, L"typed");
+    dialog.UpdateData(TRUE);
+    EXPECT_EQ(dialog.m_version, L"typed");
+}
+
+TEST(CDialogEx, AFailingHandlerDoesNotLeaveTheWindowProcedure)
+{
+    gui_test::PrepareProcess();
+    ProbeDialog dialog;
+    ASSERT_TRUE(dialog.Create(IDD_ABOUTBOX));
+    EXPECT_NO_THROW(dialog.SendMessage(WM_COMMAND, 4242));
+    EXPECT_EQ(dialog.m_commands, 1);
+    EXPECT_TRUE(dialog.IsWindow());
+}
+
+TEST(CDialogEx, BackgroundColourPaintsTheDialogAndItsStatics)
+{
+    gui_test::PrepareProcess();
+    ProbeDialog dialog;
+    ASSERT_TRUE(dialog.Create(IDD_ABOUTBOX));
+    HDC dc = GetDC(dialog);
+    dialog.SetBackgroundColor(RGB(250, 250, 250));
+    auto brush = reinterpret_cast<HBRUSH>(
+        dialog.SendMessage(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 1045))));
+    ASSERT_NE(brush, nullptr);
+    LOGBRUSH description = {};
+    GetObjectW(brush, sizeof(description), &description);
+    EXPECT_EQ(description.lbColor, RGB(250, 250, 250));
+    EXPECT_EQ(GetBkColor(dc), RGB(250, 250, 250));
+    auto dialogBrush = reinterpret_cast<HBRUSH>(
+        dialog.SendMessage(WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(HWND(dialog))));
+    EXPECT_EQ(dialogBrush, brush);
+    ReleaseDC(dialog, dc);
+}
+
+TEST(CDialogEx, ModalLoopEndsWithTheResultGiven)
+{
+    gui_test::PrepareProcess();
+    ProbeDialog dialog;
+    // The command is handled inside the loop and ends it through OnOK.
+    struct Poster {
+        static void CALLBACK Fire(HWND, UINT, UINT_PTR id, DWORD)
+        {
+            KillTimer(nullptr, id);
+            HWND box = FindWindowW(L"#32770", L"About Orvane");
+            PostMessageW(box, WM_COMMAND, 4243, 0);
+        }
+    };
+    SetTimer(nullptr, 0, 50, &Poster::Fire);
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_FALSE(dialog.IsWindow());
+}

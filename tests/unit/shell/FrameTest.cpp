@@ -1,0 +1,292 @@
+#include "BuildSettings.h"
+#include "config/ConfigurationManager.h"
+#include "install/ErrorPage.h"
+#include "locale/LanguageManager.h"
+#include "res/resource.h"
+#include "shell/COrvaneDlg.h"
+#include "shell/WindowMessages.h"
+#include "tests/common/TestSupport.h"
+#include "tests/unit/shell/GuiTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using gui_test::HasSystemClose;
+using gui_test::ItemText;
+using gui_test::Pump;
+using testing_support::MessageBoxAnswerer;
+
+namespace {
+
+const bool DownloadType = std::string(build::WizardTypeName) == "DLM";
+
+// The frame as a modeless window, so a test can drive it and look at it.
+class Frame : public COrvaneDlg {
+public:
+    Frame()
+    {
+        gui_test::PrepareProcess();
+        Create(IDD_ORVANE_DIALOG, nullptr);
+        Pump();
+    }
+    using COrvaneDlg::OnClose;
+    using COrvaneDlg::OnCommand;
+
+    std::vector<std::wstring> Names() const
+    {
+        std::vector<std::wstring> names;
+        for (const auto& page : GetPages())
+            names.push_back(page->GetName().str());
+        return names;
+    }
+    HWND PageWindow(size_t index) const { return GetPages().at(index)->GetSafeHwnd(); }
+    void CompleteLoading()
+    {
+        PostMessage(WM_LOAD_COMPLETE, 0, 0);
+        Pump();
+    }
+};
+
+std::vector<std::wstring> ExpectedSequence()
+{
+    std::vector<std::wstring> names = {build::ClassicFlow ? L"LanguagePageBT" : L"LanguagePage", L"LoadingPage"};
+    if (build::ClassicFlow) {
+        if (build::ClassicMode)
+            names.push_back(L"WarningPageBTClassic");
+        names.push_back(L"LicensePage");
+    } else {
+        names.push_back(L"WelcomePage");
+    }
+    if (build::ClassicMode) {
+        names.push_back(L"OptionsPageBTClassic");
+        names.push_back(L"ConfigurationsPageBTClassic");
+    }
+    names.push_back(DownloadType ? L"DownloadPageDLM" : L"DownloadPageISV");
+    names.push_back(DownloadType ? L"FinishPageDLM" : L"FinishPageISV");
+    return names;
+}
+
+// A working folder with something in it, as a run leaves it.
+void FillWorkingFolder()
+{
+    auto configuration = ConfigurationManager::GetInstance();
+    CreateDirectoryW(configuration->workingFolder, nullptr);
+    testing_support::WriteFileBytes(configuration->workingFolder + L"\\offer.exe", "MZ");
+}
+
+} // namespace
+
+TEST(Frame, StartsOnTheLanguagePageWithTheTitleOfItsType)
+{
+    Frame frame;
+    ASSERT_TRUE(frame.IsWindow());
+    auto configuration = ConfigurationManager::GetInstance();
+
+    EXPECT_EQ(frame.GetWindowText(), DownloadType ? CString(L"Setup") : configuration->productTitle + L" ");
+    ASSERT_EQ(frame.GetPages().size(), 2u);
+    EXPECT_EQ(frame.Names()[0], build::ClassicFlow ? L"LanguagePageBT" : L"LanguagePage");
+    EXPECT_EQ(frame.Names()[1], L"LoadingPage");
+    EXPECT_EQ(frame.GetCurrentIndex(), 0u);
+    EXPECT_TRUE(IsWindowVisible(frame.PageWindow(0)));
+    EXPECT_FALSE(IsWindowVisible(frame.PageWindow(1)));
+    EXPECT_FALSE(IsWindowVisible(frame.GetErrorPage()->GetSafeHwnd()));
+    // The header's title shows only after loading; the installer type has no header icon.
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(frame, 1008)));
+    EXPECT_EQ(IsWindowVisible(GetDlgItem(frame, 1007)) != FALSE, DownloadType);
+    EXPECT_EQ(IsWindowVisible(GetDlgItem(frame, 1006)) != FALSE, DownloadType);
+
+    // Pages lie exactly over the page host.
+    RECT host, page;
+    GetWindowRect(GetDlgItem(frame, 1014), &host);
+    GetWindowRect(frame.PageWindow(0), &page);
+    EXPECT_TRUE(EqualRect(&host, &page));
+
+    HMENU menu = GetSystemMenu(frame, FALSE);
+    wchar_t about[64] = {};
+    GetMenuStringW(menu, IDM_ABOUTBOX, about, 64, MF_BYCOMMAND);
+    EXPECT_STREQ(about, L"&About Orvane...");
+}
+
+TEST(Frame, BuildsTheWholeSequenceWhenLoadingCompletes)
+{
+    Frame frame;
+    frame.OnButton(ButtonType::Next);
+    EXPECT_EQ(frame.GetCurrentIndex(), 1u);
+    EXPECT_FALSE(IsWindowVisible(frame.PageWindow(0)));
+    EXPECT_TRUE(IsWindowVisible(frame.PageWindow(1)));
+
+    frame.CompleteLoading();
+    EXPECT_EQ(frame.Names(), ExpectedSequence());
+    EXPECT_EQ(frame.GetCurrentIndex(), 2u);
+    EXPECT_TRUE(IsWindowVisible(frame.PageWindow(2)));
+    EXPECT_FALSE(IsWindowVisible(frame.PageWindow(1)));
+    auto configuration = ConfigurationManager::GetInstance();
+    if (DownloadType) {
+        EXPECT_EQ(frame.GetWindowText(), configuration->productTitle + L" Setup");
+        EXPECT_TRUE(IsWindowVisible(GetDlgItem(frame, 1008)));
+        EXPECT_EQ(ItemText(frame, 1008), configuration->productTitle);
+    } else {
+        EXPECT_EQ(frame.GetWindowText(), configuration->productTitle + L" ");
+    }
+
+    // A second completion appends nothing that could be reached, and Next past the end does nothing.
+    size_t last = frame.GetPages().size() - 1;
+    frame.ShowPage(last);
+    frame.OnButton(ButtonType::Next);
+    EXPECT_EQ(frame.GetCurrentIndex(), last);
+}
+
+TEST(Frame, TheDownloadPageTakesCloseAwayAndTheFinishPageGivesItBack)
+{
+    Frame frame;
+    frame.OnButton(ButtonType::Next);
+    frame.CompleteLoading();
+    EXPECT_TRUE(HasSystemClose(frame));
+    size_t download = frame.GetPages().size() - 2;
+    frame.ShowPage(download - 1);
+    frame.OnButton(ButtonType::Next);
+    ASSERT_EQ(frame.GetCurrentIndex(), download);
+    EXPECT_FALSE(HasSystemClose(frame));
+    frame.OnButton(ButtonType::Next);
+    EXPECT_EQ(frame.GetCurrentIndex(), download + 1);
+    EXPECT_TRUE(HasSystemClose(frame));
+}
+
+TEST(Frame, BackFromTheFirstPageAfterLoadingSkipsTheLoadingPage)
+{
+    Frame frame;
+    frame.OnButton(ButtonType::Next);
+    frame.CompleteLoading();
+    ASSERT_EQ(frame.GetCurrentIndex(), 2u);
+
+    frame.OnButton(ButtonType::Back);
+    EXPECT_EQ(frame.GetCurrentIndex(), 0u);
+    EXPECT_TRUE(IsWindowVisible(frame.PageWindow(0)));
+    EXPECT_FALSE(IsWindowVisible(frame.PageWindow(2)));
+    frame.OnButton(ButtonType::Next);
+    EXPECT_EQ(frame.GetCurrentIndex(), 2u);
+    EXPECT_FALSE(IsWindowVisible(frame.PageWindow(1)));
+
+    frame.OnButton(ButtonType::Next);
+    frame.OnButton(ButtonType::Back);
+    EXPECT_EQ(frame.GetCurrentIndex(), 2u);
+    frame.OnButton(ButtonType::Accept);
+    EXPECT_EQ(frame.GetCurrentIndex(), 3u);
+    frame.OnButton(ButtonType::Decline);
+    EXPECT_EQ(frame.GetCurrentIndex(), 4u);
+    frame.OnButton(static_cast<ButtonType>(6));
+    EXPECT_EQ(frame.GetCurrentIndex(), 4u);
+}
+
+TEST(Frame, ErrorCommandCoversTheCurrentPageAndCloseEndsWithoutAQuestion)
+{
+    FillWorkingFolder();
+    Frame frame;
+    frame.OnButton(ButtonType::Next);
+    frame.SendMessage(WM_COMMAND, 1038, 0);
+
+    HWND errorPage = frame.GetErrorPage()->GetSafeHwnd();
+    EXPECT_TRUE(IsWindowVisible(errorPage));
+    EXPECT_FALSE(IsWindowVisible(frame.PageWindow(1)));
+    EXPECT_EQ(frame.GetCurrentIndex(), 1u);
+    EXPECT_EQ(ItemText(errorPage, 1036), L"Error");
+    EXPECT_EQ(ItemText(errorPage, 1037), L"Error message");
+    EXPECT_TRUE(HasSystemClose(frame));
+
+    MessageBoxAnswerer answerer(IDCANCEL);
+    SendMessageW(GetDlgItem(errorPage, 1035), BM_CLICK, 0, 0);
+    Pump();
+    EXPECT_FALSE(frame.IsWindow());
+    EXPECT_TRUE(answerer.Texts().empty());
+}
+
+TEST(Frame, PageFailureShowsItsOwnTexts)
+{
+    Frame frame;
+    frame.ShowErrorPage(L"Something went wrong", L"Please try to download later");
+    HWND errorPage = frame.GetErrorPage()->GetSafeHwnd();
+    EXPECT_EQ(ItemText(errorPage, 1036), L"Something went wrong");
+    EXPECT_EQ(ItemText(errorPage, 1037), L"Please try to download later");
+    EXPECT_FALSE(IsWindowVisible(frame.PageWindow(0)));
+    EXPECT_TRUE(frame.IsErrorShown());
+}
+
+TEST(Frame, ClosingAsksAndCancelKeepsTheWizard)
+{
+    FillWorkingFolder();
+    auto configuration = ConfigurationManager::GetInstance();
+    Frame frame;
+    {
+        MessageBoxAnswerer answerer(IDCANCEL);
+        frame.SendMessage(WM_CLOSE);
+        ASSERT_EQ(answerer.Texts().size(), 1u);
+        EXPECT_EQ(CString(answerer.Texts()[0].c_str()), frame.GetLanguageManager()->GetText("MSG_EXIT"));
+        EXPECT_FALSE(frame.GetLanguageManager()->GetText("MSG_EXIT").IsEmpty());
+        EXPECT_EQ(answerer.Captions()[0], L"");
+    }
+    EXPECT_TRUE(frame.IsWindowVisible());
+    EXPECT_FALSE(configuration->closing);
+    EXPECT_TRUE(PathFileExistsW(configuration->workingFolder));
+
+    MessageBoxAnswerer answerer(IDOK);
+    frame.SendMessage(WM_CLOSE);
+    Pump();
+    EXPECT_EQ(answerer.Texts().size(), 1u);
+    EXPECT_FALSE(frame.IsWindow());
+    EXPECT_TRUE(configuration->closing);
+    EXPECT_FALSE(PathFileExistsW(configuration->workingFolder));
+    configuration->closing = false;
+}
+
+TEST(Frame, ClosingOnTheLastPageAsksNothing)
+{
+    Frame frame;
+    frame.OnButton(ButtonType::Next);
+    frame.CompleteLoading();
+    frame.ShowPage(frame.GetPages().size() - 1);
+    MessageBoxAnswerer answerer(IDCANCEL);
+    frame.SendMessage(WM_CLOSE);
+    Pump();
+    EXPECT_TRUE(answerer.Texts().empty());
+    EXPECT_FALSE(frame.IsWindow());
+    ConfigurationManager::GetInstance()->closing = false;
+}
+
+TEST(Frame, EnterAndEscapeInsideAPageKeepTheWizard)
+{
+    Frame frame;
+    MessageBoxAnswerer answerer(IDCANCEL);
+    frame.SendMessage(WM_COMMAND, IDOK, 0);
+    frame.GetPages()[0]->SendMessage(WM_COMMAND, IDOK, 0);
+    frame.GetPages()[0]->SendMessage(WM_COMMAND, IDCANCEL, 0);
+    Pump();
+    EXPECT_TRUE(frame.IsWindow());
+    EXPECT_TRUE(answerer.Texts().empty());
+}
+
+TEST(Frame, FinishRemovesTheWorkingFolderAndEnds)
+{
+    FillWorkingFolder();
+    Frame frame;
+    frame.OnButton(ButtonType::Finish);
+    Pump();
+    EXPECT_FALSE(frame.IsWindow());
+    EXPECT_FALSE(PathFileExistsW(ConfigurationManager::GetInstance()->workingFolder));
+}
+
+TEST(Frame, ASecondFrameRefusesToRun)
+{
+    Frame first;
+    MessageBoxAnswerer answerer(IDOK);
+    Frame second;
+    ASSERT_EQ(answerer.Texts().size(), 1u);
+    EXPECT_EQ(answerer.Texts()[0], L"Another setup is already running, please close it and try again");
+    EXPECT_EQ(answerer.Captions()[0], L"Error");
+    EXPECT_FALSE(second.IsWindow());
+    EXPECT_TRUE(second.GetPages().empty());
+    EXPECT_TRUE(first.IsWindow());
+}
