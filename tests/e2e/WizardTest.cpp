@@ -54,6 +54,21 @@ TEST(Wizard, FirstPageShowsTheFrameWithItsTitleAndBand)
     EXPECT_FALSE(SaveScreenshot(TypeName + L"-first-page").empty());
 }
 
+TEST(Wizard, TheSystemMenuOpensTheAboutBox)
+{
+    WizardProcess wizard;
+    ASSERT_TRUE(wizard.Start());
+    HWND frame = WaitForFrame(wizard);
+    ASSERT_TRUE(frame);
+    PostMessageW(frame, WM_SYSCOMMAND, 0x0010, 0);
+    HWND about = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (about = FindWindowW(L"#32770", L"About Orvane")) != nullptr; }));
+    EXPECT_EQ(ItemText(about, 1045).find(L"Orvane, Version 3.0.13"), 0u) << ItemText(about, 1045).size();
+    Click(about, IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
+    EXPECT_TRUE(IsWindowVisible(frame));
+}
+
 TEST(Wizard, ASecondCopyIsRefusedWhileTheFirstGoesOn)
 {
     WizardProcess first;

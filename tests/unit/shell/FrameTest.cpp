@@ -1,6 +1,7 @@
 #include "BuildSettings.h"
 #include "config/ConfigurationManager.h"
 #include "install/ErrorPage.h"
+#include "offers/LoadingPage.h"
 #include "locale/LanguageManager.h"
 #include "res/resource.h"
 #include "shell/COrvaneDlg.h"
@@ -78,6 +79,11 @@ void FillWorkingFolder()
     testing_support::WriteFileBytes(configuration->workingFolder + L"\\offer.exe", "MZ");
 }
 
+void Click(HWND page, int id)
+{
+    SendMessageW(GetDlgItem(page, id), BM_CLICK, 0, 0);
+}
+
 } // namespace
 
 TEST(Frame, StartsOnTheLanguagePageWithTheTitleOfItsType)
@@ -138,6 +144,30 @@ TEST(Frame, BuildsTheWholeSequenceWhenLoadingCompletes)
     frame.ShowPage(last);
     frame.OnButton(ButtonType::Next);
     EXPECT_EQ(frame.GetCurrentIndex(), last);
+}
+
+TEST(Frame, EachAcceptedOfferGetsItsOwnPageBeforeTheDownloadPage)
+{
+    Frame frame;
+    frame.OnButton(ButtonType::Next);
+    auto* loading = dynamic_cast<LoadingPage*>(frame.GetPages().at(1).get());
+    ASSERT_TRUE(loading);
+    ASSERT_TRUE(loading->onPackagesReady);
+    // Two offers (their packages are not looked at while the pages are made).
+    loading->onPackagesReady(std::vector<std::shared_ptr<Package>>(2));
+    Pump();
+
+    auto names = frame.Names();
+    auto expected = ExpectedSequence();
+    size_t firstOffer = build::ClassicFlow && build::ClassicMode ? 4 : 3;
+    expected.insert(expected.begin() + static_cast<std::ptrdiff_t>(firstOffer), 2, L"ProductPage");
+    EXPECT_EQ(names, expected);
+
+    frame.ShowPage(firstOffer);
+    Click(frame.PageWindow(firstOffer), 1022);
+    EXPECT_EQ(frame.GetCurrentIndex(), firstOffer + 1);
+    Click(frame.PageWindow(firstOffer + 1), 1021);
+    EXPECT_EQ(frame.GetCurrentIndex(), firstOffer + 2);
 }
 
 TEST(Frame, TheDownloadPageTakesCloseAwayAndTheFinishPageGivesItBack)
