@@ -3,6 +3,7 @@
 #include "BuildSettings.h"
 #include "config/ConfigurationManager.h"
 #include "framework/Afx.h"
+#include "install/DownloadManager.h"
 #include "install/DownloadPageDlm.h"
 #include "install/DownloadPageIsv.h"
 #include "install/ErrorPage.h"
@@ -387,8 +388,9 @@ void COrvaneDlg::OnClose()
     ShowWindow(SW_HIDE);
     auto configuration = ConfigurationManager::GetInstance();
     configuration->closing = true;
-    // Here the download manager is told to cancel, and every presented offer and the
-    // main package send their closing event (5) and wait for their posts to finish.
+    DownloadManager::GetInstance()->m_cancel = true;
+    // Here every presented offer and the main package send their closing event (5) and
+    // wait for their posts to finish.
     DeleteWorkingFolder();
     CDialogEx::OnCancel();
 }

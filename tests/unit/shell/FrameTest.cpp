@@ -1,5 +1,6 @@
 #include "BuildSettings.h"
 #include "config/ConfigurationManager.h"
+#include "install/DownloadManager.h"
 #include "install/ErrorPage.h"
 #include "offers/LoadingPage.h"
 #include "locale/LanguageManager.h"
@@ -260,6 +261,7 @@ TEST(Frame, ClosingAsksAndCancelKeepsTheWizard)
     }
     EXPECT_TRUE(frame.IsWindowVisible());
     EXPECT_FALSE(configuration->closing);
+    EXPECT_FALSE(DownloadManager::GetInstance()->m_cancel);
     EXPECT_TRUE(PathFileExistsW(configuration->workingFolder));
 
     MessageBoxAnswerer answerer(IDOK);
@@ -268,8 +270,10 @@ TEST(Frame, ClosingAsksAndCancelKeepsTheWizard)
     EXPECT_EQ(answerer.Texts().size(), 1u);
     EXPECT_FALSE(frame.IsWindow());
     EXPECT_TRUE(configuration->closing);
+    EXPECT_TRUE(DownloadManager::GetInstance()->m_cancel);
     EXPECT_FALSE(PathFileExistsW(configuration->workingFolder));
     configuration->closing = false;
+    DownloadManager::GetInstance()->m_cancel = false;
 }
 
 TEST(Frame, ClosingOnTheLastPageAsksNothing)
@@ -284,6 +288,7 @@ TEST(Frame, ClosingOnTheLastPageAsksNothing)
     EXPECT_TRUE(answerer.Texts().empty());
     EXPECT_FALSE(frame.IsWindow());
     ConfigurationManager::GetInstance()->closing = false;
+    DownloadManager::GetInstance()->m_cancel = false;
 }
 
 TEST(Frame, EnterAndEscapeInsideAPageKeepTheWizard)
