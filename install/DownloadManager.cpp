@@ -303,9 +303,13 @@ std::pair<bool, CString> DownloadManager::Download(const CString& url, HWND hwnd
     CString path;
     try {
         path = TargetPath(url, fileName, toWorkingFolder);
-        result = DownloadWithWinHttp(url, hwnd, path);
-        if (result.first)
+        result = download::RunUnlessCancelled<std::pair<bool, CString>>(
+            [this, url, hwnd, path] { return DownloadWithWinHttp(url, hwnd, path); }, m_cancel,
+            {false, L"[WINHTTP] Download cancelled."}, weak_from_this().lock());
+        if (result.first) {
+            m_lastFilePath = path;
             return result;
+        }
 
         // A cancelled download ends here for good; otherwise the second way tries again.
         PauseUnlessCancelled(m_fallbackPauseMs, m_cancel);
@@ -329,7 +333,7 @@ std::pair<bool, CString> DownloadManager::Download(const CString& url, HWND hwnd
 
 std::pair<bool, CString> DownloadManager::DownloadWithWinHttp(const CString& url, HWND hwnd, const CString& path)
 {
-    download::TargetFile file(path);
+    download::TargetFile file;
     try {
         const WinHttpSettings settings = {
             nullptr,
@@ -344,6 +348,7 @@ std::pair<bool, CString> DownloadManager::DownloadWithWinHttp(const CString& url
         const bool lengthKnown = QueryContentLength(response.request.get(), length);
         if (!lengthKnown && hwnd)
             download::PostLengthUnavailable(hwnd);
+        file.Open(path);
         if (!file.IsOpen())
             FailWithCode(L"Failed to open file for writing: %d - %s", file.OpenError());
 
@@ -361,16 +366,33 @@ std::pair<bool, CString> DownloadManager::DownloadWithWinHttp(const CString& url
             if (size != length)
                 Fail(download::IncompleteMessage(length, size));
         }
-        m_lastFilePath = path;
         progress.Finish();
         return {true, CString()};
     } catch (const DownloadError& error) {
-        file.Close();
+        EndFailedTransfer(file, path);
         return {false, L"[WINHTTP] " + error.Text()};
+    } catch (...) {
+        EndFailedTransfer(file, path);
+        return {false, L"[WINHTTP] Out of memory."};
     }
 }
 
+void DownloadManager::EndFailedTransfer(download::TargetFile& file, const CString& path)
+{
+    const bool opened = file.IsOpen();
+    file.Close();
+    if (opened && m_cancel)
+        DeleteFileW(path);
+}
+
 std::unique_ptr<std::vector<char>> DownloadManager::DownloadToMemory(const CString& url)
+{
+    return download::RunUnlessCancelled<std::unique_ptr<std::vector<char>>>(
+        [this, url] { return ReadToMemory(url); }, m_cancel, std::make_unique<std::vector<char>>(),
+        weak_from_this().lock());
+}
+
+std::unique_ptr<std::vector<char>> DownloadManager::ReadToMemory(const CString& url)
 {
     auto data = std::make_unique<std::vector<char>>();
     const WinHttpSettings settings = {L"A WinHTTP Example Program/1.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,

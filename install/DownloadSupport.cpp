@@ -18,14 +18,16 @@ void Fail(const CString& text)
     throw DownloadError(text);
 }
 
-TargetFile::TargetFile(const CString& path)
+void TargetFile::Open(const CString& path)
 {
     if (path.IsEmpty()) {
         m_openError = ERROR_PATH_NOT_FOUND;
         return;
     }
-    m_file.reset(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Deletion is shared too: a cancelled download removes its file while a transfer
+    // left behind may still hold it.
+    m_file.reset(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!m_file)
         m_openError = GetLastError();
 }

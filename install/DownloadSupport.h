@@ -5,8 +5,16 @@
 #include "framework/CString.h"
 #include "win32/UniqueResource.h"
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 
 namespace download {
 
@@ -26,11 +34,13 @@ private:
 [[noreturn]] void FailWithCode(const wchar_t* format, DWORD code);
 [[noreturn]] void Fail(const CString& text);
 
-// The file a download writes: opened (truncated) before any network activity, shared
-// for reading and writing by others.
+// The file a download writes, opened (truncated) once the response has arrived, so a
+// server that never answers leaves no file behind. Shared for reading and writing by
+// others.
 class TargetFile {
 public:
-    explicit TargetFile(const CString& path);
+    // Opens path; afterwards IsOpen and OpenError tell how that went.
+    void Open(const CString& path);
     bool IsOpen() const { return m_file.is_valid(); }
     DWORD OpenError() const { return m_openError; }
     void Write(const void* data, DWORD size);
@@ -69,5 +79,52 @@ private:
 
 // Tells the window that the response has no readable length.
 void PostLengthUnavailable(HWND window);
+
+// Runs work on a thread of its own and waits for it while watching the cancel flag.
+// A blocking WinHTTP or WinINet call cannot be interrupted (a server that takes the
+// request and never answers holds it for good), so once the flag is set the wait ends
+// with onCancel and the thread is left to finish by itself, keeping keepAlive (the
+// owner of what it uses) alive. Without an owner, or without a thread, work runs here.
+// work must not throw.
+template <typename Result>
+Result RunUnlessCancelled(std::function<Result()> work, const std::atomic<bool>& cancel, Result onCancel,
+                          std::shared_ptr<const void> keepAlive)
+{
+    struct Shared {
+        std::mutex lock;
+        std::condition_variable done;
+        bool finished = false;
+        Result result{};
+    };
+    if (!keepAlive)
+        return work();
+    if (cancel)
+        return onCancel;
+    auto shared = std::make_shared<Shared>();
+    auto task = std::make_shared<std::function<Result()>>(std::move(work));
+    try {
+        std::thread([shared, task, keepAlive]() {
+            Result result{};
+            try {
+                result = (*task)();
+            } catch (...) {
+                // work reports its failures in its result; nothing may leave a thread.
+            }
+            std::lock_guard<std::mutex> guard(shared->lock);
+            shared->result = std::move(result);
+            shared->finished = true;
+            shared->done.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        return (*task)();
+    }
+    std::unique_lock<std::mutex> guard(shared->lock);
+    while (!shared->finished) {
+        if (cancel)
+            return onCancel;
+        shared->done.wait_for(guard, std::chrono::milliseconds(50));
+    }
+    return std::move(shared->result);
+}
 
 } // namespace download

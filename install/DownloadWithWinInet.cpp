@@ -38,7 +38,21 @@ std::pair<bool, CString> DownloadManager::DownloadWithWinInet(const CString& url
 {
     try {
         const CString path = TargetPath(url, fileName, toWorkingFolder);
-        download::TargetFile file(path);
+        auto result = download::RunUnlessCancelled<std::pair<bool, CString>>(
+            [this, url, hwnd, path] { return TransferWithWinInet(url, hwnd, path); }, m_cancel,
+            {false, L" [WININET] Download cancelled."}, weak_from_this().lock());
+        if (result.first)
+            m_lastFilePath = path;
+        return result;
+    } catch (...) {
+        return {false, L" [WININET] Out of memory."};
+    }
+}
+
+std::pair<bool, CString> DownloadManager::TransferWithWinInet(const CString& url, HWND hwnd, const CString& path)
+{
+    try {
+        download::TargetFile file;
         try {
             win32::unique_hinternet session(InternetOpenW(L"", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
             if (!session)
@@ -65,6 +79,7 @@ std::pair<bool, CString> DownloadManager::DownloadWithWinInet(const CString& url
             const bool lengthKnown = QueryContentLength(request.get(), length);
             if (!lengthKnown && hwnd)
                 download::PostLengthUnavailable(hwnd);
+            file.Open(path);
             if (!file.IsOpen())
                 FailWithCode(L"Failed to open file for writing: %d - %s", file.OpenError());
 
@@ -91,11 +106,10 @@ std::pair<bool, CString> DownloadManager::DownloadWithWinInet(const CString& url
                 if (written != length)
                     Fail(download::IncompleteMessage(length, written));
             }
-            m_lastFilePath = path;
             progress.Finish();
             return {true, CString()};
         } catch (const DownloadError& error) {
-            file.Close();
+            EndFailedTransfer(file, path);
             return {false, L" [WININET] " + error.Text()};
         }
     } catch (...) {

@@ -11,6 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <thread>
+
 using namespace testing_support;
 using nlohmann::json;
 
@@ -136,6 +140,37 @@ TEST_F(DownloadFaultTest, DroppedConnectionFailsBothWays)
     // Which step of WinINet notices the drop differs between systems.
     EXPECT_GT(result.second.Find(L" [WININET] "), 0) << ToAnsi(result.second);
     EXPECT_FALSE(FileExists(working.File(L"setup.exe")));
+}
+
+TEST_F(DownloadFaultTest, CancelEndsDownloadsThatNeverGetAnAnswer)
+{
+    host.SetAnswers(kFilePath, json::array({{{"hang", true}, {"times", 0}}}));
+    // Sets the cancel flag once the host has the request the download is stuck on.
+    auto cancelWhenAsked = [&](size_t requests) {
+        for (int i = 0; i < 600 && host.Requests(kFilePath).size() < requests; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        manager->m_cancel = true;
+    };
+
+    auto file = std::async(std::launch::async,
+                           [&] { return manager->Download(kFileUrl, window.Handle(), CString(), true); });
+    cancelWhenAsked(1);
+    ASSERT_EQ(file.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    auto result = file.get();
+    EXPECT_FALSE(result.first);
+    EXPECT_EQ(result.second, L"[WINHTTP] Download cancelled.");
+    EXPECT_FALSE(FileExists(working.File(L"setup.exe")));
+    EXPECT_EQ(host.Requests(kFilePath).size(), 1u) << "the second way never starts";
+
+    manager = std::make_shared<DownloadManager>();
+    auto delivered = std::make_shared<std::promise<bool>>();
+    auto wasNull = delivered->get_future();
+    manager->DownloadToMemoryAsync(kFileUrl, [delivered](std::unique_ptr<std::vector<char>> data) {
+        delivered->set_value(data == nullptr);
+    });
+    cancelWhenAsked(2);
+    ASSERT_EQ(wasNull.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    EXPECT_TRUE(wasNull.get());
 }
 
 TEST_F(DownloadFaultTest, MemoryDownloadTriesTwice)

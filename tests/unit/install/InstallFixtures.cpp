@@ -57,6 +57,13 @@ bool FileExists(const CString& path)
     return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool FileGoesAway(const CString& path)
+{
+    for (int i = 0; i < 400 && FileExists(path); ++i)
+        Sleep(50);
+    return !FileExists(path);
+}
+
 } // namespace testing_support
 
 namespace {

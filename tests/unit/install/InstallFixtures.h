@@ -20,5 +20,7 @@ std::string ReadMarker(const CString& exePath);
 std::set<std::wstring> ListTree(const CString& root);
 
 bool FileExists(const CString& path);
+// Waits (up to 20 s) for a file that a transfer left behind after a cancel removes.
+bool FileGoesAway(const CString& path);
 
 } // namespace testing_support
