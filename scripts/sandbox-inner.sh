@@ -19,6 +19,7 @@ cleanup() {
   exit "$status"
 }
 trap cleanup EXIT
+trap 'echo "sandbox: failed (exit $?) at line $LINENO: $BASH_COMMAND" >&2' ERR
 trap 'exit 130' INT TERM
 
 ip link set lo up
