@@ -5,19 +5,9 @@ set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 [ -n "${ORVANE_SANDBOX:-}" ] || { echo "run-tests.sh: run it through scripts/test.sh" >&2; exit 2; }
 
-# Services the tests use (content host, file server): each script in services.d starts
-# one, inside this sandbox, and adds its pid to service_pids.
-service_pids=()
-stop_services() {
-  for pid in "${service_pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${service_pids[@]}"; do wait "$pid" 2>/dev/null; done
-}
-trap stop_services EXIT
-for service in "$root"/scripts/services.d/*.sh; do
-  [ -e "$service" ] || continue
-  # shellcheck source=/dev/null
-  source "$service" || { echo "run-tests.sh: $(basename "$service") failed to start" >&2; exit 1; }
-done
+# The services the wizard and the tests talk to.
+# shellcheck source=services.sh
+source "$root/scripts/services.sh"
 
 passed=0
 failed=0

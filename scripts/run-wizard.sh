@@ -3,18 +3,9 @@
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 exe="$1"
-# The content host and any other service the wizard talks to (scripts/services.d).
-service_pids=()
-stop_services() {
-  for pid in "${service_pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${service_pids[@]}"; do wait "$pid" 2>/dev/null; done
-}
-trap stop_services EXIT
-for service in "$root"/scripts/services.d/*.sh; do
-  [ -e "$service" ] || continue
-  # shellcheck source=/dev/null
-  source "$service" || { echo "run: $(basename "$service") failed to start" >&2; exit 1; }
-done
+# The services the wizard and the tests talk to.
+# shellcheck source=services.sh
+source "$root/scripts/services.sh"
 # The wizard reads its download token from its own file name.
 cp "$exe" "$ORVANE_SANDBOX/OrvaneSetup_ab12-cd.exe"
 wine "$ORVANE_SANDBOX/OrvaneSetup_ab12-cd.exe" &
