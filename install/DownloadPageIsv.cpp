@@ -2,7 +2,6 @@
 
 #include "config/ConfigurationManager.h"
 #include "res/resource.h"
-#include "shell/WindowMessages.h"
 
 DownloadPageIsv::DownloadPageIsv(std::shared_ptr<LanguageManager> languageManager, CWnd* parent)
     : IPage(std::move(languageManager), IDD_DOWNLOAD_PAGE_ISV, parent)
@@ -33,15 +32,5 @@ void DownloadPageIsv::OnNavigateToPage()
 
 bool DownloadPageIsv::OnUserMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result)
 {
-    // These share their numbers with the dialog manager's default-button messages:
-    // they are always reported handled, so the dialog manager never acts on them.
-    if (message == WM_DOWNLOAD_PROGRESS) {
-        m_progressState.OnProgress(wParam);
-    } else if (message == WM_DOWNLOAD_LENGTH_UNAVAILABLE) {
-        m_progressState.OnLengthUnavailable();
-    } else {
-        return false;
-    }
-    *result = 0;
-    return true;
+    return m_progressState.HandleMessage(message, wParam, result);
 }

@@ -1,5 +1,7 @@
 #include "install/DownloadProgress.h"
 
+#include "shell/WindowMessages.h"
+
 void DownloadProgress::SetMarquee(bool on)
 {
     if (on) {
@@ -28,4 +30,16 @@ void DownloadProgress::OnLengthUnavailable()
     m_bar.SetRange(0, 100);
     m_bar.SetPos(0);
     SetMarquee(true);
+}
+
+bool DownloadProgress::HandleMessage(UINT message, WPARAM wParam, LRESULT* result)
+{
+    if (message == WM_DOWNLOAD_PROGRESS)
+        OnProgress(wParam);
+    else if (message == WM_DOWNLOAD_LENGTH_UNAVAILABLE)
+        OnLengthUnavailable();
+    else
+        return false;
+    *result = 0;
+    return true;
 }

@@ -13,6 +13,11 @@ public:
     void OnLengthUnavailable();
     bool IsMarquee() const noexcept { return m_marquee; }
 
+    // Handles the worker's two progress messages for a download page. They share their
+    // numbers with the dialog manager's default-button messages, so they are always
+    // reported handled and the dialog manager never acts on them.
+    bool HandleMessage(UINT message, WPARAM wParam, LRESULT* result);
+
 private:
     void SetMarquee(bool on);
 
