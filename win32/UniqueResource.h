@@ -93,5 +93,7 @@ using unique_cotaskmem_string = UniqueResource<PWSTR, CoTaskMemTraits>;
 using unique_hmodule = UniqueResource<HMODULE, ModuleTraits>;
 using unique_gdiobj = UniqueResource<HGDIOBJ, GdiObjectTraits>;
 using unique_hicon = UniqueResource<HICON, IconTraits>;
+// CreateToolhelp32Snapshot results: INVALID_HANDLE_VALUE on failure, closed with CloseHandle.
+using unique_snapshot = UniqueResource<HANDLE, FileHandleTraits>;
 
 } // namespace win32
