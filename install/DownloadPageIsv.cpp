@@ -11,15 +11,15 @@ DownloadPageIsv::DownloadPageIsv(std::shared_ptr<LanguageManager> languageManage
 void DownloadPageIsv::DoDataExchange(CDataExchange* pDX)
 {
     IPage::DoDataExchange(pDX);
-    DDX_Control(pDX, 1043, m_progress);
-    DDX_Control(pDX, 1016, m_image);
+    DDX_Control(pDX, IDC_PROGRESS, m_progress);
+    DDX_Control(pDX, IDC_PAGE_PICTURE, m_image);
 }
 
 BOOL DownloadPageIsv::OnInitDialog()
 {
     IPage::OnInitDialog();
-    AddLocalizedControl("PROGRESS_TITLE", 1025);
-    AddLocalizedControl("PROGRESS_DESC", 1026);
+    AddLocalizedControl("PROGRESS_TITLE", IDC_PROGRESS_TITLE);
+    AddLocalizedControl("PROGRESS_DESC", IDC_PROGRESS_DESC);
     UpdateTexts();
     m_image.LoadImage(IDB_PICTURE_WELCOME, L"IMAGE_BLOB");
     return TRUE;

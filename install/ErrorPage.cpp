@@ -2,14 +2,6 @@
 
 #include "res/resource.h"
 
-namespace {
-
-const int CloseId = 1035;
-const int TitleId = 1036;
-const int TextId = 1037;
-
-} // namespace
-
 ErrorPage::ErrorPage(std::shared_ptr<LanguageManager> languageManager, CWnd* parent)
     : IPage(std::move(languageManager), IDD_ERROR_PAGE, parent)
 {
@@ -18,16 +10,16 @@ ErrorPage::ErrorPage(std::shared_ptr<LanguageManager> languageManager, CWnd* par
 void ErrorPage::DoDataExchange(CDataExchange* pDX)
 {
     IPage::DoDataExchange(pDX);
-    DDX_Control(pDX, 1016, m_image);
-    DDX_Text(pDX, TitleId, m_title);
-    DDX_Text(pDX, TextId, m_text);
+    DDX_Control(pDX, IDC_PAGE_PICTURE, m_image);
+    DDX_Text(pDX, IDC_ERROR_TITLE, m_title);
+    DDX_Text(pDX, IDC_ERROR_TEXT, m_text);
 }
 
 BOOL ErrorPage::OnInitDialog()
 {
     IPage::OnInitDialog();
     m_image.LoadImage(IDB_PICTURE_ERROR, L"IMAGE_BLOB3");
-    AddLocalizedControl("BUTTON_CLOSE", CloseId);
+    AddLocalizedControl("BUTTON_CLOSE", IDC_CLOSE);
     UpdateTexts();
     return TRUE;
 }
@@ -41,7 +33,7 @@ void ErrorPage::SetError(const CString& title, const CString& text)
 
 bool ErrorPage::OnCommand(UINT id, UINT code, HWND control)
 {
-    if (id == CloseId && code == BN_CLICKED) {
+    if (id == IDC_CLOSE && code == BN_CLICKED) {
         if (m_onButton)
             m_onButton(ButtonType::Close);
         return true;

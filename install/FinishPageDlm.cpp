@@ -2,12 +2,6 @@
 
 #include "res/resource.h"
 
-namespace {
-
-const int FinishId = 1028;
-
-} // namespace
-
 FinishPageDlm::FinishPageDlm(std::shared_ptr<LanguageManager> languageManager, CWnd* parent)
     : IPage(std::move(languageManager), IDD_FINISH_PAGE_DLM, parent)
 {
@@ -16,19 +10,19 @@ FinishPageDlm::FinishPageDlm(std::shared_ptr<LanguageManager> languageManager, C
 void FinishPageDlm::DoDataExchange(CDataExchange* pDX)
 {
     IPage::DoDataExchange(pDX);
-    DDX_Control(pDX, 1031, m_launchRadio);
-    DDX_Control(pDX, 1034, m_openFolderRadio);
-    DDX_Control(pDX, 1016, m_image);
+    DDX_Control(pDX, IDC_LAUNCH_RADIO, m_launchRadio);
+    DDX_Control(pDX, IDC_OPEN_FOLDER_RADIO, m_openFolderRadio);
+    DDX_Control(pDX, IDC_PAGE_PICTURE, m_image);
 }
 
 BOOL FinishPageDlm::OnInitDialog()
 {
     IPage::OnInitDialog();
-    AddLocalizedControl("PAGE_FINISH_TITLE", 1030);
-    AddLocalizedControl("PAGE_FINISH_TEXT", 1033);
-    AddLocalizedControl("BUTTON_FINISH", FinishId);
-    AddLocalizedControl("LAUNCH_RADIO", 1031);
-    AddLocalizedControl("OPEN_FOLDER_RADIO", 1034);
+    AddLocalizedControl("PAGE_FINISH_TITLE", IDC_FINISH_TITLE);
+    AddLocalizedControl("PAGE_FINISH_TEXT", IDC_FINISH_TEXT);
+    AddLocalizedControl("BUTTON_FINISH", IDC_FINISH);
+    AddLocalizedControl("LAUNCH_RADIO", IDC_LAUNCH_RADIO);
+    AddLocalizedControl("OPEN_FOLDER_RADIO", IDC_OPEN_FOLDER_RADIO);
     UpdateTexts();
     m_launchRadio.SetCheck(BST_CHECKED);
     m_image.LoadImage(IDB_PICTURE_FINISH, L"IMAGE_BLOB2");
@@ -42,7 +36,7 @@ void FinishPageDlm::OnNavigateToPage()
 
 bool FinishPageDlm::OnCommand(UINT id, UINT code, HWND control)
 {
-    if (id == FinishId && code == BN_CLICKED) {
+    if (id == IDC_FINISH && code == BN_CLICKED) {
         // Launching the file or opening its folder happens before the frame ends.
         if (m_onButton)
             m_onButton(ButtonType::Finish);

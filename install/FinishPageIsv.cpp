@@ -2,12 +2,6 @@
 
 #include "res/resource.h"
 
-namespace {
-
-const int FinishId = 1028;
-
-} // namespace
-
 FinishPageIsv::FinishPageIsv(std::shared_ptr<LanguageManager> languageManager, CWnd* parent)
     : IPage(std::move(languageManager), IDD_FINISH_PAGE_ISV, parent)
 {
@@ -16,17 +10,17 @@ FinishPageIsv::FinishPageIsv(std::shared_ptr<LanguageManager> languageManager, C
 void FinishPageIsv::DoDataExchange(CDataExchange* pDX)
 {
     IPage::DoDataExchange(pDX);
-    DDX_Control(pDX, 1044, m_launchCheck);
-    DDX_Control(pDX, 1016, m_image);
+    DDX_Control(pDX, IDC_LAUNCH_CHECKBOX, m_launchCheck);
+    DDX_Control(pDX, IDC_PAGE_PICTURE, m_image);
 }
 
 BOOL FinishPageIsv::OnInitDialog()
 {
     IPage::OnInitDialog();
-    AddLocalizedControl("PAGE_FINISH_TITLE", 1030);
-    AddLocalizedControl("PAGE_FINISH_TEXT", 1033);
-    AddLocalizedControl("BUTTON_FINISH", FinishId);
-    AddLocalizedControl("LAUNCH_CHECKBOX", 1044);
+    AddLocalizedControl("PAGE_FINISH_TITLE", IDC_FINISH_TITLE);
+    AddLocalizedControl("PAGE_FINISH_TEXT", IDC_FINISH_TEXT);
+    AddLocalizedControl("BUTTON_FINISH", IDC_FINISH);
+    AddLocalizedControl("LAUNCH_CHECKBOX", IDC_LAUNCH_CHECKBOX);
     UpdateTexts();
     m_launchCheck.SetCheck(BST_CHECKED);
     m_image.LoadImage(IDB_PICTURE_FINISH, L"IMAGE_BLOB2");
@@ -40,7 +34,7 @@ void FinishPageIsv::OnNavigateToPage()
 
 bool FinishPageIsv::OnCommand(UINT id, UINT code, HWND control)
 {
-    if (id == FinishId && code == BN_CLICKED) {
+    if (id == IDC_FINISH && code == BN_CLICKED) {
         // Launching the installed product happens before the frame ends.
         if (m_onButton)
             m_onButton(ButtonType::Finish);

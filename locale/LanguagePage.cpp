@@ -3,13 +3,6 @@
 #include "locale/LanguageManager.h"
 #include "res/resource.h"
 
-namespace {
-
-const int LanguageListId = 1000;
-const int NextId = 1010;
-
-} // namespace
-
 LanguagePage::LanguagePage(std::shared_ptr<LanguageManager> languageManager, CWnd* parent)
     : LanguagePage(std::move(languageManager), IDD_LANGUAGE_PAGE, parent)
 {
@@ -23,13 +16,13 @@ LanguagePage::LanguagePage(std::shared_ptr<LanguageManager> languageManager, UIN
 void LanguagePage::DoDataExchange(CDataExchange* pDX)
 {
     IPage::DoDataExchange(pDX);
-    DDX_Control(pDX, LanguageListId, m_languages);
+    DDX_Control(pDX, IDC_LANGUAGE_LIST, m_languages);
 }
 
 void LanguagePage::RegisterTexts()
 {
-    AddLocalizedControl("BUTTON_NEXT", NextId);
-    AddLocalizedControl("SPLASH_TEXT", 1011);
+    AddLocalizedControl("BUTTON_NEXT", IDC_NEXT);
+    AddLocalizedControl("SPLASH_TEXT", IDC_SPLASH_TEXT);
 }
 
 BOOL LanguagePage::OnInitDialog()
@@ -39,7 +32,7 @@ BOOL LanguagePage::OnInitDialog()
     m_languageManager->FillLanguageCombo(m_languages);
     // Selecting the language fills this page's texts, through the refresh of all pages.
     OnLanguageSelected();
-    SendMessage(DM_SETDEFID, NextId);
+    SendMessage(DM_SETDEFID, IDC_NEXT);
     return TRUE;
 }
 
@@ -53,11 +46,11 @@ void LanguagePage::OnLanguageSelected()
 
 bool LanguagePage::OnCommand(UINT id, UINT code, HWND control)
 {
-    if (id == LanguageListId && code == CBN_SELCHANGE) {
+    if (id == IDC_LANGUAGE_LIST && code == CBN_SELCHANGE) {
         OnLanguageSelected();
         return true;
     }
-    if (id == NextId && code == BN_CLICKED) {
+    if (id == IDC_NEXT && code == BN_CLICKED) {
         if (m_onButton)
             m_onButton(ButtonType::Next);
         return true;

@@ -9,7 +9,7 @@ LanguagePageBT::LanguagePageBT(std::shared_ptr<LanguageManager> languageManager,
 
 void LanguagePageBT::RegisterTexts()
 {
-    AddLocalizedControl("BUTTON_NEXT", 1010);
-    AddLocalizedControl("SPLASH_TITLE_BT", 1013);
-    AddLocalizedControl("SPLASH_TEXT_BT", 1012);
+    AddLocalizedControl("BUTTON_NEXT", IDC_NEXT);
+    AddLocalizedControl("SPLASH_TITLE_BT", IDC_SPLASH_TITLE_BT);
+    AddLocalizedControl("SPLASH_TEXT_BT", IDC_SPLASH_TEXT_BT);
 }

@@ -11,7 +11,7 @@ LoadingPage::LoadingPage(std::shared_ptr<LanguageManager> languageManager, CWnd*
 void LoadingPage::DoDataExchange(CDataExchange* pDX)
 {
     IPage::DoDataExchange(pDX);
-    DDX_Control(pDX, 1043, m_progress);
+    DDX_Control(pDX, IDC_PROGRESS, m_progress);
 }
 
 BOOL LoadingPage::OnInitDialog()

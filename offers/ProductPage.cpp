@@ -3,14 +3,6 @@
 #include "config/ConfigurationManager.h"
 #include "res/resource.h"
 
-namespace {
-
-const int AcceptId = 1021;
-const int DeclineId = 1022;
-const int DisclaimerId = 1042;
-
-} // namespace
-
 ProductPage::ProductPage(std::shared_ptr<LanguageManager> languageManager, std::shared_ptr<Package> package,
                          CWnd* parent)
     : IPage(std::move(languageManager), IDD_PRODUCT_PAGE, parent), m_package(std::move(package))
@@ -20,16 +12,16 @@ ProductPage::ProductPage(std::shared_ptr<LanguageManager> languageManager, std::
 void ProductPage::DoDataExchange(CDataExchange* pDX)
 {
     IPage::DoDataExchange(pDX);
-    DDX_Control(pDX, DisclaimerId, m_disclaimer);
-    DDX_Control(pDX, 1023, m_picture);
+    DDX_Control(pDX, IDC_OFFER_DISCLAIMER, m_disclaimer);
+    DDX_Control(pDX, IDC_OFFER_PICTURE, m_picture);
 }
 
 BOOL ProductPage::OnInitDialog()
 {
     IPage::OnInitDialog();
     m_linkBrush.CreateSolidBrush(ConfigurationManager::GetInstance()->backgroundColor);
-    AddLocalizedControl("BUTTON_ACCEPT", AcceptId);
-    AddLocalizedControl("BUTTON_DECLINE", DeclineId);
+    AddLocalizedControl("BUTTON_ACCEPT", IDC_ACCEPT);
+    AddLocalizedControl("BUTTON_DECLINE", IDC_DECLINE);
     UpdateTexts();
     return TRUE;
 }
@@ -41,9 +33,9 @@ void ProductPage::OnNavigateToPage()
 
 bool ProductPage::OnCommand(UINT id, UINT code, HWND control)
 {
-    if (code == BN_CLICKED && (id == AcceptId || id == DeclineId)) {
+    if (code == BN_CLICKED && (id == IDC_ACCEPT || id == IDC_DECLINE)) {
         if (m_onButton)
-            m_onButton(id == AcceptId ? ButtonType::Accept : ButtonType::Decline);
+            m_onButton(id == IDC_ACCEPT ? ButtonType::Accept : ButtonType::Decline);
         return true;
     }
     return IPage::OnCommand(id, code, control);
@@ -51,7 +43,7 @@ bool ProductPage::OnCommand(UINT id, UINT code, HWND control)
 
 HBRUSH ProductPage::OnCtlColor(HDC dc, CWnd* control, UINT kind)
 {
-    if (control && control->GetDlgCtrlID() == DisclaimerId) {
+    if (control && control->GetDlgCtrlID() == IDC_OFFER_DISCLAIMER) {
         ::SetBkMode(dc, TRANSPARENT);
         return m_linkBrush;
     }

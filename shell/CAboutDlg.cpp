@@ -10,6 +10,6 @@ BOOL CAboutDlg::OnInitDialog()
     CDialogEx::OnInitDialog();
     CString version;
     version.Format(L"Orvane, Version %s", ConfigurationManager::GetInstance()->programVersion.GetString());
-    SetDlgItemText(1045, version);
+    SetDlgItemText(IDC_ABOUT_VERSION, version);
     return TRUE;
 }

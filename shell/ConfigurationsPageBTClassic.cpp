@@ -5,10 +5,8 @@
 
 namespace {
 
-const int NextId = 1010;
-const int BackId = 1051;
 // In the order of the option flags 3 to 7.
-const int ConfigurationIds[5] = {1069, 1063, 1066, 1067, 1068};
+const int ConfigurationIds[5] = {IDC_CONFIGURATION_1, IDC_CONFIGURATION_2, IDC_CONFIGURATION_3, IDC_CONFIGURATION_4, IDC_CONFIGURATION_5};
 
 } // namespace
 
@@ -30,33 +28,33 @@ BOOL ConfigurationsPageBTClassic::OnInitDialog()
     IPage::OnInitDialog();
     for (auto& box : m_configurations)
         box.SetCheck(BST_CHECKED);
-    AddLocalizedControl("CONFIGURATIONS_TITLE", 1059);
-    AddLocalizedControl("CONFIGURATIONS_SUBTITLE_1", 1060);
-    AddLocalizedControl("CONFIGURATIONS_TEXT_1", 1061);
-    AddLocalizedControl("CONFIGURATIONS_CHECK_1", 1062);
-    AddLocalizedControl("CONFIGURATIONS_CHECK_2", 1063);
-    AddLocalizedControl("CONFIGURATIONS_SUBTITLE_2", 1064);
-    AddLocalizedControl("CONFIGURATIONS_TEXT_2", 1065);
-    AddLocalizedControl("CONFIGURATIONS_CHECK_3", 1066);
-    AddLocalizedControl("CONFIGURATIONS_CHECK_4", 1067);
-    AddLocalizedControl("CONFIGURATIONS_CHECK_5", 1068);
-    AddLocalizedControl("BUTTON_NEXT", NextId);
-    AddLocalizedControl("BUTTON_BACK", BackId);
+    AddLocalizedControl("CONFIGURATIONS_TITLE", IDC_CONFIGURATIONS_TITLE);
+    AddLocalizedControl("CONFIGURATIONS_SUBTITLE_1", IDC_CONFIGURATIONS_SUBTITLE_1);
+    AddLocalizedControl("CONFIGURATIONS_TEXT_1", IDC_CONFIGURATIONS_TEXT_1);
+    AddLocalizedControl("CONFIGURATIONS_CHECK_1", IDC_CONFIGURATION_1_TEXT);
+    AddLocalizedControl("CONFIGURATIONS_CHECK_2", IDC_CONFIGURATION_2);
+    AddLocalizedControl("CONFIGURATIONS_SUBTITLE_2", IDC_CONFIGURATIONS_SUBTITLE_2);
+    AddLocalizedControl("CONFIGURATIONS_TEXT_2", IDC_CONFIGURATIONS_TEXT_2);
+    AddLocalizedControl("CONFIGURATIONS_CHECK_3", IDC_CONFIGURATION_3);
+    AddLocalizedControl("CONFIGURATIONS_CHECK_4", IDC_CONFIGURATION_4);
+    AddLocalizedControl("CONFIGURATIONS_CHECK_5", IDC_CONFIGURATION_5);
+    AddLocalizedControl("BUTTON_NEXT", IDC_NEXT);
+    AddLocalizedControl("BUTTON_BACK", IDC_BACK);
     UpdateTexts();
-    MakeTitleFont(1059, m_titleFont);
+    MakeTitleFont(IDC_CONFIGURATIONS_TITLE, m_titleFont);
     return TRUE;
 }
 
 bool ConfigurationsPageBTClassic::OnCommand(UINT id, UINT code, HWND control)
 {
-    if (code != BN_CLICKED || (id != NextId && id != BackId))
+    if (code != BN_CLICKED || (id != IDC_NEXT && id != IDC_BACK))
         return IPage::OnCommand(id, code, control);
-    if (id == NextId) {
+    if (id == IDC_NEXT) {
         auto& flags = ConfigurationManager::GetInstance()->optionFlags;
         for (int i = 0; i < 5; ++i)
             flags[static_cast<size_t>(3 + i)] = m_configurations[i].GetCheck() != 0;
     }
     if (m_onButton)
-        m_onButton(id == NextId ? ButtonType::Next : ButtonType::Back);
+        m_onButton(id == IDC_NEXT ? ButtonType::Next : ButtonType::Back);
     return true;
 }

@@ -2,12 +2,7 @@
 
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
-
-namespace {
-
-const int BandId = 1002;
-
-} // namespace
+#include "res/resource.h"
 
 IPage::IPage(std::shared_ptr<LanguageManager> languageManager, UINT templateId, CWnd* parent)
     : CDialogEx(templateId, parent), m_languageManager(std::move(languageManager))
@@ -43,7 +38,7 @@ void IPage::UpdateTexts()
 
 HBRUSH IPage::OnCtlColor(HDC dc, CWnd* control, UINT kind)
 {
-    if (control && control->GetDlgCtrlID() == BandId) {
+    if (control && control->GetDlgCtrlID() == IDC_PAGE_BAND) {
         ::SetBkMode(dc, TRANSPARENT);
         return m_brush;
     }

@@ -5,15 +5,6 @@
 
 #include <shellapi.h>
 
-namespace {
-
-const int AgreeId = 1050;
-const int BackId = 1051;
-const int LinksId = 1047;
-const int BandId = 1002;
-
-} // namespace
-
 LicensePageIsv::LicensePageIsv(std::shared_ptr<LanguageManager> languageManager, CWnd* parent)
     : IPage(std::move(languageManager), IDD_LICENSE_PAGE, parent)
 {
@@ -22,8 +13,8 @@ LicensePageIsv::LicensePageIsv(std::shared_ptr<LanguageManager> languageManager,
 void LicensePageIsv::DoDataExchange(CDataExchange* pDX)
 {
     IPage::DoDataExchange(pDX);
-    DDX_Control(pDX, 1046, m_licence);
-    DDX_Control(pDX, LinksId, m_links);
+    DDX_Control(pDX, IDC_LICENSE_EULA, m_licence);
+    DDX_Control(pDX, IDC_LICENSE_LINKS, m_links);
 }
 
 BOOL LicensePageIsv::OnInitDialog()
@@ -33,13 +24,13 @@ BOOL LicensePageIsv::OnInitDialog()
     auto configuration = ConfigurationManager::GetInstance();
     m_backgroundBrush2.CreateSolidBrush(configuration->backgroundColor);
 
-    AddLocalizedControl("PRODUCT_TITLE", 1008);
-    AddLocalizedControl("LICENSE_TITLE", 1019);
-    AddLocalizedControl("LICENSE_TEXT", 1020);
-    AddLocalizedControl("BUTTON_AGREE", AgreeId);
-    AddLocalizedControl("BUTTON_BACK", BackId);
-    AddLocalizedControl("LICENSE_EULA", 1046);
-    AddLocalizedControl("LICENSE_DISCLAIMER", LinksId);
+    AddLocalizedControl("PRODUCT_TITLE", IDC_PRODUCT_TITLE);
+    AddLocalizedControl("LICENSE_TITLE", IDC_LICENSE_TITLE);
+    AddLocalizedControl("LICENSE_TEXT", IDC_LICENSE_TEXT);
+    AddLocalizedControl("BUTTON_AGREE", IDC_AGREE);
+    AddLocalizedControl("BUTTON_BACK", IDC_BACK);
+    AddLocalizedControl("LICENSE_EULA", IDC_LICENSE_EULA);
+    AddLocalizedControl("LICENSE_DISCLAIMER", IDC_LICENSE_LINKS);
     UpdateTexts();
 
     CString links = m_links.GetWindowText();
@@ -47,15 +38,15 @@ BOOL LicensePageIsv::OnInitDialog()
     links.Replace(L"[LICENSE_PRIVACY_URL]", configuration->productPrivacyUrl);
     m_links.SetWindowText(links);
 
-    MakeTitleFont(1019, m_titleFont);
+    MakeTitleFont(IDC_LICENSE_TITLE, m_titleFont);
     return TRUE;
 }
 
 bool LicensePageIsv::OnCommand(UINT id, UINT code, HWND control)
 {
-    if (code == BN_CLICKED && (id == AgreeId || id == BackId)) {
+    if (code == BN_CLICKED && (id == IDC_AGREE || id == IDC_BACK)) {
         if (m_onButton)
-            m_onButton(id == AgreeId ? ButtonType::Next : ButtonType::Back);
+            m_onButton(id == IDC_AGREE ? ButtonType::Next : ButtonType::Back);
         return true;
     }
     return IPage::OnCommand(id, code, control);
@@ -63,7 +54,7 @@ bool LicensePageIsv::OnCommand(UINT id, UINT code, HWND control)
 
 bool LicensePageIsv::OnNotify(const NMHDR* header, LRESULT* result)
 {
-    if (header->idFrom != LinksId || (header->code != NM_CLICK && header->code != NM_RETURN))
+    if (header->idFrom != IDC_LICENSE_LINKS || (header->code != NM_CLICK && header->code != NM_RETURN))
         return IPage::OnNotify(header, result);
     const auto* link = reinterpret_cast<const NMLINK*>(header);
     if (link->item.szUrl[0])
@@ -75,11 +66,11 @@ bool LicensePageIsv::OnNotify(const NMHDR* header, LRESULT* result)
 HBRUSH LicensePageIsv::OnCtlColor(HDC dc, CWnd* control, UINT kind)
 {
     int id = control ? control->GetDlgCtrlID() : 0;
-    if (id == LinksId) {
+    if (id == IDC_LICENSE_LINKS) {
         ::SetBkMode(dc, TRANSPARENT);
         return m_backgroundBrush2;
     }
-    if (id == BandId) {
+    if (id == IDC_PAGE_BAND) {
         ::SetBkMode(dc, TRANSPARENT);
         return m_brush;
     }

@@ -5,8 +5,7 @@
 
 namespace {
 
-const int NextId = 1010;
-const int OptionIds[3] = {1056, 1057, 1058};
+const int OptionIds[3] = {IDC_OPTION_1, IDC_OPTION_2, IDC_OPTION_3};
 
 } // namespace
 
@@ -27,19 +26,19 @@ BOOL OptionsPageBTClassic::OnInitDialog()
     IPage::OnInitDialog();
     for (auto& option : m_options)
         option.SetCheck(BST_CHECKED);
-    AddLocalizedControl("OPTIONS_TITLE", 1055);
-    AddLocalizedControl("OPTIONS_CHECK_1", 1056);
-    AddLocalizedControl("OPTIONS_CHECK_2", 1057);
-    AddLocalizedControl("OPTIONS_CHECK_3", 1058);
-    AddLocalizedControl("BUTTON_NEXT", NextId);
+    AddLocalizedControl("OPTIONS_TITLE", IDC_OPTIONS_TITLE);
+    AddLocalizedControl("OPTIONS_CHECK_1", IDC_OPTION_1);
+    AddLocalizedControl("OPTIONS_CHECK_2", IDC_OPTION_2);
+    AddLocalizedControl("OPTIONS_CHECK_3", IDC_OPTION_3);
+    AddLocalizedControl("BUTTON_NEXT", IDC_NEXT);
     UpdateTexts();
-    MakeTitleFont(1055, m_titleFont);
+    MakeTitleFont(IDC_OPTIONS_TITLE, m_titleFont);
     return TRUE;
 }
 
 bool OptionsPageBTClassic::OnCommand(UINT id, UINT code, HWND control)
 {
-    if (id == NextId && code == BN_CLICKED) {
+    if (id == IDC_NEXT && code == BN_CLICKED) {
         auto& flags = ConfigurationManager::GetInstance()->optionFlags;
         for (int i = 0; i < 3; ++i)
             flags[static_cast<size_t>(i)] = m_options[i].GetCheck() != 0;

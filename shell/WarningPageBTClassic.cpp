@@ -3,14 +3,6 @@
 #include "config/ConfigurationManager.h"
 #include "res/resource.h"
 
-namespace {
-
-const int NextId = 1010;
-const int BackId = 1051;
-const int TextId = 1054;
-
-} // namespace
-
 WarningPageBTClassic::WarningPageBTClassic(std::shared_ptr<LanguageManager> languageManager, CWnd* parent)
     : IPage(std::move(languageManager), IDD_WARNING_PAGE, parent)
 {
@@ -19,29 +11,29 @@ WarningPageBTClassic::WarningPageBTClassic(std::shared_ptr<LanguageManager> lang
 void WarningPageBTClassic::DoDataExchange(CDataExchange* pDX)
 {
     IPage::DoDataExchange(pDX);
-    DDX_Control(pDX, TextId, m_text);
+    DDX_Control(pDX, IDC_WARNING_TEXT, m_text);
 }
 
 BOOL WarningPageBTClassic::OnInitDialog()
 {
     IPage::OnInitDialog();
     m_textBrush.CreateSolidBrush(ConfigurationManager::GetInstance()->backgroundColor);
-    AddLocalizedControl("PRODUCT_TITLE", 1008);
-    AddLocalizedControl("WARNING_TITLE", 1052);
-    AddLocalizedControl("WARNING_SUBTITLE", 1053);
-    AddLocalizedControl("WARNING_TEXT", TextId);
-    AddLocalizedControl("BUTTON_NEXT", NextId);
-    AddLocalizedControl("BUTTON_BACK", BackId);
+    AddLocalizedControl("PRODUCT_TITLE", IDC_PRODUCT_TITLE);
+    AddLocalizedControl("WARNING_TITLE", IDC_WARNING_TITLE);
+    AddLocalizedControl("WARNING_SUBTITLE", IDC_WARNING_SUBTITLE);
+    AddLocalizedControl("WARNING_TEXT", IDC_WARNING_TEXT);
+    AddLocalizedControl("BUTTON_NEXT", IDC_NEXT);
+    AddLocalizedControl("BUTTON_BACK", IDC_BACK);
     UpdateTexts();
-    MakeTitleFont(1052, m_titleFont);
+    MakeTitleFont(IDC_WARNING_TITLE, m_titleFont);
     return TRUE;
 }
 
 bool WarningPageBTClassic::OnCommand(UINT id, UINT code, HWND control)
 {
-    if (code == BN_CLICKED && (id == NextId || id == BackId)) {
+    if (code == BN_CLICKED && (id == IDC_NEXT || id == IDC_BACK)) {
         if (m_onButton)
-            m_onButton(id == NextId ? ButtonType::Next : ButtonType::Back);
+            m_onButton(id == IDC_NEXT ? ButtonType::Next : ButtonType::Back);
         return true;
     }
     return IPage::OnCommand(id, code, control);
@@ -49,7 +41,7 @@ bool WarningPageBTClassic::OnCommand(UINT id, UINT code, HWND control)
 
 HBRUSH WarningPageBTClassic::OnCtlColor(HDC dc, CWnd* control, UINT kind)
 {
-    if (control && control->GetDlgCtrlID() == TextId) {
+    if (control && control->GetDlgCtrlID() == IDC_WARNING_TEXT) {
         ::SetBkMode(dc, TRANSPARENT);
         return m_textBrush;
     }

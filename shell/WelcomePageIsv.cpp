@@ -5,8 +5,6 @@
 
 namespace {
 
-const int NextId = 1010;
-
 void LinkTo(CMFCLinkCtrl& link, const CString& url)
 {
     link.SetURL(url);
@@ -24,10 +22,10 @@ WelcomePageIsv::WelcomePageIsv(std::shared_ptr<LanguageManager> languageManager,
 void WelcomePageIsv::DoDataExchange(CDataExchange* pDX)
 {
     IPage::DoDataExchange(pDX);
-    DDX_Control(pDX, 1039, m_privacyLink);
-    DDX_Control(pDX, 1040, m_termsLink);
-    DDX_Control(pDX, 1041, m_licenseLink);
-    DDX_Control(pDX, 1016, m_picture);
+    DDX_Control(pDX, IDC_PRIVACY_LINK, m_privacyLink);
+    DDX_Control(pDX, IDC_TERMS_LINK, m_termsLink);
+    DDX_Control(pDX, IDC_LICENSE_LINK, m_licenseLink);
+    DDX_Control(pDX, IDC_PAGE_PICTURE, m_picture);
 }
 
 BOOL WelcomePageIsv::OnInitDialog()
@@ -40,13 +38,13 @@ BOOL WelcomePageIsv::OnInitDialog()
     else
         m_picture.LoadImage(IDB_PICTURE_WELCOME, L"IMAGE_BLOB");
 
-    AddLocalizedControl("PRODUCT_TITLE", 1008);
-    AddLocalizedControl("WELCOME_TITLE", 1017);
-    AddLocalizedControl("WELCOME_TEXT", 1018);
-    AddLocalizedControl("BUTTON_NEXT", NextId);
-    AddLocalizedControl("PRIVACY_LINK", 1039);
-    AddLocalizedControl(downloadType ? "TOS_LINK" : "EULA_LINK", 1040);
-    AddLocalizedControl("SDK_LINK", 1041);
+    AddLocalizedControl("PRODUCT_TITLE", IDC_PRODUCT_TITLE);
+    AddLocalizedControl("WELCOME_TITLE", IDC_WELCOME_TITLE);
+    AddLocalizedControl("WELCOME_TEXT", IDC_WELCOME_TEXT);
+    AddLocalizedControl("BUTTON_NEXT", IDC_NEXT);
+    AddLocalizedControl("PRIVACY_LINK", IDC_PRIVACY_LINK);
+    AddLocalizedControl(downloadType ? "TOS_LINK" : "EULA_LINK", IDC_TERMS_LINK);
+    AddLocalizedControl("SDK_LINK", IDC_LICENSE_LINK);
     UpdateTexts();
 
     LinkTo(m_privacyLink, configuration->productPrivacyUrl);
@@ -66,7 +64,7 @@ void WelcomePageIsv::UpdateTexts()
 
 bool WelcomePageIsv::OnCommand(UINT id, UINT code, HWND control)
 {
-    if (id == NextId && code == BN_CLICKED) {
+    if (id == IDC_NEXT && code == BN_CLICKED) {
         if (m_onButton)
             m_onButton(ButtonType::Next);
         return true;

@@ -1,4 +1,5 @@
 #include "config/ConfigurationManager.h"
+#include "res/resource.h"
 #include "install/DownloadPageDlm.h"
 #include "install/DownloadPageIsv.h"
 #include "install/ErrorPage.h"
@@ -70,26 +71,26 @@ TEST(Pages, EveryPageIsMadeFromItsTemplateWithItsNameAndButtons)
         const wchar_t* name;
         std::vector<std::pair<int, ButtonType>> buttons;
     } cases[] = {
-        {"language", Make<LanguagePage>(), L"LanguagePage", {{1010, ButtonType::Next}}},
-        {"language, classic", Make<LanguagePageBT>(), L"LanguagePageBT", {{1010, ButtonType::Next}}},
+        {"language", Make<LanguagePage>(), L"LanguagePage", {{IDC_NEXT, ButtonType::Next}}},
+        {"language, classic", Make<LanguagePageBT>(), L"LanguagePageBT", {{IDC_NEXT, ButtonType::Next}}},
         {"loading", Make<LoadingPage>(), L"LoadingPage", {}},
-        {"welcome", Make<WelcomePageIsv>(), L"WelcomePage", {{1010, ButtonType::Next}}},
-        {"licence", Make<LicensePageIsv>(), L"LicensePage", {{1050, ButtonType::Next}, {1051, ButtonType::Back}}},
+        {"welcome", Make<WelcomePageIsv>(), L"WelcomePage", {{IDC_NEXT, ButtonType::Next}}},
+        {"licence", Make<LicensePageIsv>(), L"LicensePage", {{IDC_AGREE, ButtonType::Next}, {IDC_BACK, ButtonType::Back}}},
         {"warning", Make<WarningPageBTClassic>(), L"WarningPageBTClassic",
-         {{1010, ButtonType::Next}, {1051, ButtonType::Back}}},
+         {{IDC_NEXT, ButtonType::Next}, {IDC_BACK, ButtonType::Back}}},
         {"offer",
          [](std::shared_ptr<LanguageManager> texts, CWnd* parent) {
              return std::make_unique<ProductPage>(texts, nullptr, parent);
          },
-         L"ProductPage", {{1021, ButtonType::Accept}, {1022, ButtonType::Decline}}},
-        {"options", Make<OptionsPageBTClassic>(), L"OptionsPageBTClassic", {{1010, ButtonType::Next}}},
+         L"ProductPage", {{IDC_ACCEPT, ButtonType::Accept}, {IDC_DECLINE, ButtonType::Decline}}},
+        {"options", Make<OptionsPageBTClassic>(), L"OptionsPageBTClassic", {{IDC_NEXT, ButtonType::Next}}},
         {"configurations", Make<ConfigurationsPageBTClassic>(), L"ConfigurationsPageBTClassic",
-         {{1010, ButtonType::Next}, {1051, ButtonType::Back}}},
+         {{IDC_NEXT, ButtonType::Next}, {IDC_BACK, ButtonType::Back}}},
         {"download", Make<DownloadPageDlm>(), L"DownloadPageDLM", {}},
         {"install", Make<DownloadPageIsv>(), L"DownloadPageISV", {}},
-        {"finish", Make<FinishPageDlm>(), L"FinishPageDLM", {{1028, ButtonType::Finish}}},
-        {"finish, installer", Make<FinishPageIsv>(), L"FinishPageISV", {{1028, ButtonType::Finish}}},
-        {"error", Make<ErrorPage>(), L"ErrorPage", {{1035, ButtonType::Close}}},
+        {"finish", Make<FinishPageDlm>(), L"FinishPageDLM", {{IDC_FINISH, ButtonType::Finish}}},
+        {"finish, installer", Make<FinishPageIsv>(), L"FinishPageISV", {{IDC_FINISH, ButtonType::Finish}}},
+        {"error", Make<ErrorPage>(), L"ErrorPage", {{IDC_CLOSE, ButtonType::Close}}},
     };
     Host host;
     for (const auto& c : cases) {
@@ -99,8 +100,8 @@ TEST(Pages, EveryPageIsMadeFromItsTemplateWithItsNameAndButtons)
         ASSERT_TRUE(page->IsWindow());
         EXPECT_EQ(page->GetName(), c.name);
         // Every page has the band and its line.
-        EXPECT_TRUE(GetDlgItem(*page, 1002));
-        EXPECT_TRUE(GetDlgItem(*page, 1009));
+        EXPECT_TRUE(GetDlgItem(*page, IDC_PAGE_BAND));
+        EXPECT_TRUE(GetDlgItem(*page, IDC_PAGE_BAND_LINE));
         std::vector<ButtonType> expected;
         for (const auto& button : c.buttons) {
             HWND item = GetDlgItem(*page, button.first);
@@ -125,14 +126,14 @@ TEST(Pages, OptionBoxesAreStoredOnNextOnly)
     std::vector<ButtonType> pressed;
 
     auto options = host.Create(Make<OptionsPageBTClassic>(), pressed);
-    SendMessageW(GetDlgItem(*options, 1010), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(*options, IDC_NEXT), BM_CLICK, 0, 0);
     EXPECT_EQ(flags, (std::array<bool, 8>{true, true, true, false, false, false, false, false}));
 
     auto configurations = host.Create(Make<ConfigurationsPageBTClassic>(), pressed);
-    SendMessageW(GetDlgItem(*configurations, 1069), BM_CLICK, 0, 0);
-    SendMessageW(GetDlgItem(*configurations, 1051), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(*configurations, IDC_CONFIGURATION_1), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(*configurations, IDC_BACK), BM_CLICK, 0, 0);
     EXPECT_EQ(flags, (std::array<bool, 8>{true, true, true, false, false, false, false, false}));
-    SendMessageW(GetDlgItem(*configurations, 1010), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(*configurations, IDC_NEXT), BM_CLICK, 0, 0);
     EXPECT_EQ(flags, (std::array<bool, 8>{true, true, true, false, true, true, true, true}));
     flags.fill(false);
 }
