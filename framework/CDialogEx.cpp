@@ -104,6 +104,10 @@ INT_PTR CDialogEx::DoModal()
         ::EnableWindow(owner, FALSE);
         ownerDisabled = true;
     }
+    // A modal dialog shows whatever its template says: a hidden one would leave the
+    // user with a disabled owner and nothing to answer.
+    if (!m_modalEnded && m_hWnd && !::IsWindowVisible(m_hWnd))
+        ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
     MSG msg;
     while (!m_modalEnded) {
         BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);

@@ -29,8 +29,9 @@ public:
     explicit CDialogEx(UINT templateId, CWnd* parent = nullptr) : m_templateId(templateId), m_parent(parent) {}
     ~CDialogEx() override;
 
-    // Runs the dialog until EndDialog; returns the value given to EndDialog, or -1
-    // when the window could not be made.
+    // Shows the dialog (with or without WS_VISIBLE in its template), disables its owner
+    // and runs it until EndDialog; returns the value given to EndDialog, or -1 when the
+    // window could not be made.
     virtual INT_PTR DoModal();
     // Makes a modeless dialog as a child or owned window of the parent.
     virtual BOOL Create(UINT templateId, CWnd* parent = nullptr);

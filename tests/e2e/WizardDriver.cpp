@@ -1,7 +1,10 @@
 #include "tests/e2e/WizardDriver.h"
 
-#include <objidl.h>
-#include <gdiplus.h>
+#include "res/resource.h"
+#include "win32/GdiplusSession.h"
+#include "win32/ScopedGdi.h"
+#include "win32/UniqueProcessInformation.h"
+
 #include <shlwapi.h>
 
 #include <memory>
@@ -89,13 +92,13 @@ bool EncoderFor(const wchar_t* mimeType, CLSID& clsid)
 
 void StartGdiplus()
 {
-    static ULONG_PTR token = [] {
-        Gdiplus::GdiplusStartupInput input;
-        ULONG_PTR started = 0;
-        Gdiplus::GdiplusStartup(&started, &input, nullptr);
+    // For the rest of the driver's life.
+    static win32::GdiplusSession* session = [] {
+        auto* started = new win32::GdiplusSession();
+        started->Start();
         return started;
     }();
-    (void)token;
+    (void)session;
 }
 
 } // namespace
@@ -126,12 +129,12 @@ bool WizardProcess::Start(const std::wstring& fileName)
     std::wstring commandLine = L"\"" + m_copy + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(m_copy.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    win32::unique_process_information info;
+    if (!CreateProcessW(m_copy.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        info.put()))
         return false;
-    win32::unique_handle thread(info.hThread);
-    m_process.reset(info.hProcess);
-    m_id = info.dwProcessId;
+    m_id = info.processId();
+    m_process.reset(info.release_process());
     return true;
 }
 
@@ -171,7 +174,7 @@ HWND WaitForFrame(const WizardProcess& wizard, Milliseconds limit)
     WaitUntil(
         [&] {
             for (HWND dialog : TopLevelDialogs(wizard.Id())) {
-                if (GetDlgItem(dialog, 1014)) {
+                if (GetDlgItem(dialog, IDC_PAGE_HOST)) {
                     frame = dialog;
                     return true;
                 }
@@ -197,15 +200,23 @@ std::wstring PageName(HWND page)
         return std::wstring();
     // Each page has a control no other page has.
     static const std::pair<int, const wchar_t*> marks[] = {
-        {1011, L"LanguagePage"}, {1013, L"LanguagePageBT"}, {1015, L"LoadingPage"},
-        {1017, L"WelcomePage"}, {1046, L"LicensePage"}, {1052, L"WarningPageBTClassic"},
-        {1021, L"ProductPage"}, {1055, L"OptionsPageBTClassic"}, {1059, L"ConfigurationsPageBTClassic"},
-        {1031, L"FinishPageDLM"}, {1044, L"FinishPageISV"}, {1035, L"ErrorPage"},
+        {IDC_SPLASH_TEXT, L"LanguagePage"},
+        {IDC_SPLASH_TITLE_BT, L"LanguagePageBT"},
+        {IDC_LOADING_FRAME, L"LoadingPage"},
+        {IDC_WELCOME_TITLE, L"WelcomePage"},
+        {IDC_LICENSE_EULA, L"LicensePage"},
+        {IDC_WARNING_TITLE, L"WarningPageBTClassic"},
+        {IDC_ACCEPT, L"ProductPage"},
+        {IDC_OPTIONS_TITLE, L"OptionsPageBTClassic"},
+        {IDC_CONFIGURATIONS_TITLE, L"ConfigurationsPageBTClassic"},
+        {IDC_LAUNCH_RADIO, L"FinishPageDLM"},
+        {IDC_LAUNCH_CHECKBOX, L"FinishPageISV"},
+        {IDC_CLOSE, L"ErrorPage"},
     };
     for (const auto& mark : marks)
         if (GetDlgItem(page, mark.first))
             return mark.second;
-    if (GetDlgItem(page, 1025))
+    if (GetDlgItem(page, IDC_PROGRESS_TITLE))
         return L"DownloadPage";
     return std::wstring();
 }
@@ -220,6 +231,21 @@ HWND WaitForPage(HWND frame, const std::wstring& name, Milliseconds limit)
         },
         limit);
     return page && PageName(page) == name ? page : nullptr;
+}
+
+HWND FindDialog(DWORD processId, const std::wstring& caption)
+{
+    for (HWND dialog : TopLevelDialogs(processId))
+        if (WindowText(dialog) == caption)
+            return dialog;
+    return nullptr;
+}
+
+HWND WaitForDialog(const WizardProcess& wizard, const std::wstring& caption, Milliseconds limit)
+{
+    HWND dialog = nullptr;
+    WaitUntil([&] { return (dialog = FindDialog(wizard.Id(), caption)) != nullptr; }, limit);
+    return dialog;
 }
 
 HWND FindMessageBox(DWORD processId)
@@ -255,15 +281,24 @@ std::wstring WindowText(HWND window)
     return text;
 }
 
-std::wstring ItemText(HWND dialog, int id)
+HWND VisibleItem(HWND dialog, int id)
 {
     HWND item = GetDlgItem(dialog, id);
+    return item && IsWindowVisible(item) ? item : nullptr;
+}
+
+std::wstring ItemText(HWND dialog, int id)
+{
+    HWND item = VisibleItem(dialog, id);
     return item ? WindowText(item) : std::wstring();
 }
 
-void Click(HWND dialog, int id)
+bool Click(HWND dialog, int id)
 {
-    PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+    HWND item = VisibleItem(dialog, id);
+    if (!item || !IsWindowEnabled(item))
+        return false;
+    return PostMessageW(item, BM_CLICK, 0, 0) != FALSE;
 }
 
 void PressKey(const WizardProcess& wizard, WPARAM key)
@@ -297,10 +332,8 @@ int ComboSelection(HWND combo)
 
 COLORREF ScreenPixel(int x, int y)
 {
-    HDC screen = GetDC(nullptr);
-    COLORREF colour = GetPixel(screen, x, y);
-    ReleaseDC(nullptr, screen);
-    return colour;
+    win32::unique_window_dc screen(nullptr);
+    return GetPixel(screen.get(), x, y);
 }
 
 std::wstring SaveScreenshot(const std::wstring& name)
@@ -312,22 +345,17 @@ std::wstring SaveScreenshot(const std::wstring& name)
 
     int width = GetSystemMetrics(SM_CXSCREEN);
     int height = GetSystemMetrics(SM_CYSCREEN);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    win32::unique_gdiobj bitmapOwner(CreateCompatibleBitmap(screen, width, height));
+    win32::unique_window_dc screen(nullptr);
+    win32::unique_memory_dc memory(CreateCompatibleDC(screen.get()));
+    win32::unique_gdiobj bitmapOwner(CreateCompatibleBitmap(screen.get(), width, height));
     auto bitmap = static_cast<HBITMAP>(bitmapOwner.get());
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-    bool saved = false;
     {
-        Gdiplus::Bitmap image(bitmap, nullptr);
-        CLSID png;
-        saved = EncoderFor(L"image/png", png) && image.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
+        win32::unique_select_object selected(memory.get(), bitmap);
+        BitBlt(memory.get(), 0, 0, width, height, screen.get(), 0, 0, SRCCOPY);
     }
-    bitmapOwner.reset();
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    Gdiplus::Bitmap image(bitmap, nullptr);
+    CLSID png;
+    const bool saved = EncoderFor(L"image/png", png) && image.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
     return saved ? path : std::wstring();
 }
 

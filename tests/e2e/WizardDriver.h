@@ -54,6 +54,11 @@ std::wstring PageName(HWND page);
 // Waits until the named page shows; returns it.
 HWND WaitForPage(HWND frame, const std::wstring& name, Milliseconds limit = DefaultWait);
 
+// A visible top-level dialog of the process with that caption, or null. Hidden windows
+// never count: a user cannot see or use them.
+HWND FindDialog(DWORD processId, const std::wstring& caption);
+HWND WaitForDialog(const WizardProcess& wizard, const std::wstring& caption, Milliseconds limit = DefaultWait);
+
 // A message box of the process (a dialog with the message text control), or null.
 HWND FindMessageBox(DWORD processId);
 HWND WaitForMessageBox(const WizardProcess& wizard, Milliseconds limit = DefaultWait);
@@ -62,9 +67,13 @@ std::wstring MessageBoxText(HWND box);
 void AnswerMessageBox(HWND box, int button);
 
 std::wstring WindowText(HWND window);
+// The dialog's item with that id when the user can see it, or null.
+HWND VisibleItem(HWND dialog, int id);
+// The text of a visible item; empty when the item is missing or hidden.
 std::wstring ItemText(HWND dialog, int id);
 // Presses a button as a click does; returns at once (the wizard may answer with a box).
-void Click(HWND dialog, int id);
+// False, and nothing pressed, when the button is hidden or disabled.
+bool Click(HWND dialog, int id);
 // Sends a key press to the wizard's focused window, through its message loop.
 void PressKey(const WizardProcess& wizard, WPARAM key);
 // The entries of a combo box and the selected index.

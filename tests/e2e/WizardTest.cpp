@@ -1,5 +1,6 @@
 // The wizard as a user meets it, in the type it was built as.
 #include "BuildSettings.h"
+#include "res/resource.h"
 #include "tests/e2e/WizardDriver.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +33,7 @@ std::vector<std::wstring> NewFolders(const std::vector<std::wstring>& before)
 COLORREF BandPixel(HWND frame)
 {
     RECT band;
-    GetWindowRect(GetDlgItem(frame, 1001), &band);
+    GetWindowRect(GetDlgItem(frame, IDC_FRAME_BAND), &band);
     return ScreenPixel(band.left + 3, band.bottom - 3);
 }
 
@@ -47,8 +48,10 @@ TEST(Wizard, FirstPageShowsTheFrameWithItsTitleAndBand)
     HWND page = WaitForPage(frame, L"LanguagePage");
     ASSERT_TRUE(page);
     EXPECT_EQ(WindowText(frame), DownloadType ? L"Setup" : InstallerProductTitle + L" ");
-    EXPECT_EQ(ItemText(page, 1010), L"Next");
-    EXPECT_EQ(ComboItems(GetDlgItem(page, 1000)).at(0), L"English");
+    EXPECT_EQ(ItemText(page, IDC_NEXT), L"Next");
+    auto languages = ComboItems(VisibleItem(page, IDC_LANGUAGE_LIST));
+    ASSERT_FALSE(languages.empty());
+    EXPECT_EQ(languages.at(0), L"English");
     std::this_thread::sleep_for(Milliseconds(500));
     EXPECT_EQ(BandPixel(frame), RGB(2, 119, 189));
     EXPECT_FALSE(SaveScreenshot(TypeName + L"-first-page").empty());
@@ -61,12 +64,16 @@ TEST(Wizard, TheSystemMenuOpensTheAboutBox)
     HWND frame = WaitForFrame(wizard);
     ASSERT_TRUE(frame);
     PostMessageW(frame, WM_SYSCOMMAND, 0x0010, 0);
-    HWND about = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (about = FindWindowW(L"#32770", L"About Orvane")) != nullptr; }));
-    EXPECT_EQ(ItemText(about, 1045).find(L"Orvane, Version 3.0.13"), 0u) << ItemText(about, 1045).size();
-    Click(about, IDOK);
+    // The box shows, and the frame waits for it.
+    HWND about = WaitForDialog(wizard, L"About Orvane");
+    ASSERT_TRUE(about) << "no visible About box";
+    EXPECT_FALSE(IsWindowEnabled(frame));
+    EXPECT_EQ(ItemText(about, IDC_ABOUT_VERSION).find(L"Orvane, Version 3.0.13"), 0u) << ItemText(about, IDC_ABOUT_VERSION).size();
+    SaveScreenshot(TypeName + L"-about-box");
+    ASSERT_TRUE(Click(about, IDOK));
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
     EXPECT_TRUE(IsWindowVisible(frame));
+    EXPECT_TRUE(IsWindowEnabled(frame)) << "the frame no longer takes the mouse";
 }
 
 TEST(Wizard, ASecondCopyIsRefusedWhileTheFirstGoesOn)
@@ -149,16 +156,16 @@ TEST(Wizard, TheErrorCommandShowsTheErrorPageAndItsCloseEndsWithoutAQuestion)
     ASSERT_TRUE(WaitForPage(frame, L"LanguagePage"));
     ASSERT_EQ(NewFolders(before).size(), 1u);
 
-    PostMessageW(frame, WM_COMMAND, 1038, 0);
+    PostMessageW(frame, WM_COMMAND, IDM_SHOW_ERROR, 0);
     HWND page = WaitForPage(frame, L"ErrorPage");
     ASSERT_TRUE(page);
-    EXPECT_EQ(ItemText(page, 1036), L"Error");
-    EXPECT_EQ(ItemText(page, 1037), L"Error message");
-    EXPECT_EQ(ItemText(page, 1035), L"Close");
+    EXPECT_EQ(ItemText(page, IDC_ERROR_TITLE), L"Error");
+    EXPECT_EQ(ItemText(page, IDC_ERROR_TEXT), L"Error message");
+    EXPECT_EQ(ItemText(page, IDC_CLOSE), L"Close");
     std::this_thread::sleep_for(Milliseconds(300));
     SaveScreenshot(TypeName + L"-error-page");
 
-    Click(page, 1035);
+    ASSERT_TRUE(Click(page, IDC_CLOSE));
     DWORD exitCode = 0;
     EXPECT_TRUE(wizard.WaitForExit(DefaultWait, &exitCode));
     EXPECT_EQ(FindMessageBox(wizard.Id()), nullptr);
@@ -193,7 +200,8 @@ TEST(LanguageByLocale, TheLanguagePageFollowsTheUsersLocale)
     HWND frame = WaitForFrame(wizard);
     HWND page = WaitForPage(frame, L"LanguagePage");
     ASSERT_TRUE(page);
-    HWND list = GetDlgItem(page, 1000);
+    HWND list = VisibleItem(page, IDC_LANGUAGE_LIST);
+    ASSERT_TRUE(list);
     auto items = ComboItems(list);
     int selected = ComboSelection(list);
     ASSERT_GE(selected, 0);
@@ -204,12 +212,12 @@ TEST(LanguageByLocale, TheLanguagePageFollowsTheUsersLocale)
         if (expected->dlmName) {
             EXPECT_EQ(items[static_cast<size_t>(selected)], expected->dlmName);
         }
-        EXPECT_EQ(ItemText(page, 1010), expected->dlmNext);
+        EXPECT_EQ(ItemText(page, IDC_NEXT), expected->dlmNext);
     } else {
         // The installer type carries English and Spanish only: other users get the first.
         ASSERT_EQ(items.size(), 2u);
         EXPECT_EQ(selected, 0);
-        EXPECT_EQ(ItemText(page, 1010), L"Next");
+        EXPECT_EQ(ItemText(page, IDC_NEXT), L"Next");
     }
     std::this_thread::sleep_for(Milliseconds(300));
     EXPECT_FALSE(SaveScreenshot(TypeName + L"-language-" + language).empty());

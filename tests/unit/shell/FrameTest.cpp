@@ -80,9 +80,12 @@ void FillWorkingFolder()
     testing_support::WriteFileBytes(configuration->workingFolder + L"\\offer.exe", "MZ");
 }
 
+// Presses a button the user can see; a hidden page's button cannot be pressed.
 void Click(HWND page, int id)
 {
-    SendMessageW(GetDlgItem(page, id), BM_CLICK, 0, 0);
+    HWND button = GetDlgItem(page, id);
+    ASSERT_TRUE(button && IsWindowVisible(button)) << "button " << id << " is not visible";
+    SendMessageW(button, BM_CLICK, 0, 0);
 }
 
 } // namespace
@@ -102,13 +105,13 @@ TEST(Frame, StartsOnTheLanguagePageWithTheTitleOfItsType)
     EXPECT_FALSE(IsWindowVisible(frame.PageWindow(1)));
     EXPECT_FALSE(IsWindowVisible(frame.GetErrorPage()->GetSafeHwnd()));
     // The header's title shows only after loading; the installer type has no header icon.
-    EXPECT_FALSE(IsWindowVisible(GetDlgItem(frame, 1008)));
-    EXPECT_EQ(IsWindowVisible(GetDlgItem(frame, 1007)) != FALSE, DownloadType);
-    EXPECT_EQ(IsWindowVisible(GetDlgItem(frame, 1006)) != FALSE, DownloadType);
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(frame, IDC_PRODUCT_TITLE)));
+    EXPECT_EQ(IsWindowVisible(GetDlgItem(frame, IDC_HEADER_ICON)) != FALSE, DownloadType);
+    EXPECT_EQ(IsWindowVisible(GetDlgItem(frame, IDC_HEADER_LINE)) != FALSE, DownloadType);
 
     // Pages lie exactly over the page host.
     RECT host, page;
-    GetWindowRect(GetDlgItem(frame, 1014), &host);
+    GetWindowRect(GetDlgItem(frame, IDC_PAGE_HOST), &host);
     GetWindowRect(frame.PageWindow(0), &page);
     EXPECT_TRUE(EqualRect(&host, &page));
 
@@ -134,8 +137,8 @@ TEST(Frame, BuildsTheWholeSequenceWhenLoadingCompletes)
     auto configuration = ConfigurationManager::GetInstance();
     if (DownloadType) {
         EXPECT_EQ(frame.GetWindowText(), configuration->productTitle + L" Setup");
-        EXPECT_TRUE(IsWindowVisible(GetDlgItem(frame, 1008)));
-        EXPECT_EQ(ItemText(frame, 1008), configuration->productTitle);
+        EXPECT_TRUE(IsWindowVisible(GetDlgItem(frame, IDC_PRODUCT_TITLE)));
+        EXPECT_EQ(ItemText(frame, IDC_PRODUCT_TITLE), configuration->productTitle);
     } else {
         EXPECT_EQ(frame.GetWindowText(), configuration->productTitle + L" ");
     }
@@ -165,9 +168,9 @@ TEST(Frame, EachAcceptedOfferGetsItsOwnPageBeforeTheDownloadPage)
     EXPECT_EQ(names, expected);
 
     frame.ShowPage(firstOffer);
-    Click(frame.PageWindow(firstOffer), 1022);
+    Click(frame.PageWindow(firstOffer), IDC_DECLINE);
     EXPECT_EQ(frame.GetCurrentIndex(), firstOffer + 1);
-    Click(frame.PageWindow(firstOffer + 1), 1021);
+    Click(frame.PageWindow(firstOffer + 1), IDC_ACCEPT);
     EXPECT_EQ(frame.GetCurrentIndex(), firstOffer + 2);
 }
 
@@ -218,18 +221,18 @@ TEST(Frame, ErrorCommandCoversTheCurrentPageAndCloseEndsWithoutAQuestion)
     FillWorkingFolder();
     Frame frame;
     frame.OnButton(ButtonType::Next);
-    frame.SendMessage(WM_COMMAND, 1038, 0);
+    frame.SendMessage(WM_COMMAND, IDM_SHOW_ERROR, 0);
 
     HWND errorPage = frame.GetErrorPage()->GetSafeHwnd();
     EXPECT_TRUE(IsWindowVisible(errorPage));
     EXPECT_FALSE(IsWindowVisible(frame.PageWindow(1)));
     EXPECT_EQ(frame.GetCurrentIndex(), 1u);
-    EXPECT_EQ(ItemText(errorPage, 1036), L"Error");
-    EXPECT_EQ(ItemText(errorPage, 1037), L"Error message");
+    EXPECT_EQ(ItemText(errorPage, IDC_ERROR_TITLE), L"Error");
+    EXPECT_EQ(ItemText(errorPage, IDC_ERROR_TEXT), L"Error message");
     EXPECT_TRUE(HasSystemClose(frame));
 
     MessageBoxAnswerer answerer(IDCANCEL);
-    SendMessageW(GetDlgItem(errorPage, 1035), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(errorPage, IDC_CLOSE), BM_CLICK, 0, 0);
     Pump();
     EXPECT_FALSE(frame.IsWindow());
     EXPECT_TRUE(answerer.Texts().empty());
@@ -240,8 +243,8 @@ TEST(Frame, PageFailureShowsItsOwnTexts)
     Frame frame;
     frame.ShowErrorPage(L"Something went wrong", L"Please try to download later");
     HWND errorPage = frame.GetErrorPage()->GetSafeHwnd();
-    EXPECT_EQ(ItemText(errorPage, 1036), L"Something went wrong");
-    EXPECT_EQ(ItemText(errorPage, 1037), L"Please try to download later");
+    EXPECT_EQ(ItemText(errorPage, IDC_ERROR_TITLE), L"Something went wrong");
+    EXPECT_EQ(ItemText(errorPage, IDC_ERROR_TEXT), L"Please try to download later");
     EXPECT_FALSE(IsWindowVisible(frame.PageWindow(0)));
     EXPECT_TRUE(frame.IsErrorShown());
 }
