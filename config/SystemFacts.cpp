@@ -99,7 +99,7 @@ std::string ReadMachineGuid()
     return std::string(buffer);
 }
 
-// Matches the whole text against
+// Matches the whole text, read in the thread's ANSI code page (ToAnsi), against
 //   ^((http|https):\/\/)?([\w.-]+)(\.[\w.-]+)+([\/?#].*)?$
 // by hand: std::regex recurses once per character and can exhaust the stack on a
 // long address from the server.

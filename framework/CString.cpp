@@ -1,18 +1,14 @@
 #include "framework/CString.h"
 
+#include "win32/TextConversion.h"
+
+#include <cstring>
 #include <cwctype>
 #include <vector>
 
 CString::CString(const char* ansiText)
+    : m_text(ansiText ? win32::ToWide(ansiText, strlen(ansiText), CP_THREAD_ACP) : std::wstring())
 {
-    if (!ansiText || !*ansiText)
-        return;
-    int length = MultiByteToWideChar(CP_ACP, 0, ansiText, -1, nullptr, 0);
-    if (length <= 1)
-        return;
-    m_text.resize(static_cast<size_t>(length));
-    MultiByteToWideChar(CP_ACP, 0, ansiText, -1, &m_text[0], length);
-    m_text.resize(static_cast<size_t>(length - 1));
 }
 
 int CString::Find(wchar_t ch, int start) const
@@ -247,12 +243,5 @@ BOOL CString::LoadString(UINT id)
 
 std::string ToAnsi(const CString& text)
 {
-    if (text.IsEmpty())
-        return std::string();
-    int length = WideCharToMultiByte(CP_ACP, 0, text, text.GetLength(), nullptr, 0, nullptr, nullptr);
-    if (length <= 0)
-        return std::string();
-    std::string result(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, text.GetLength(), &result[0], length, nullptr, nullptr);
-    return result;
+    return win32::ToNarrow(text.str(), CP_THREAD_ACP);
 }

@@ -1,5 +1,6 @@
 // The program's UTF-16 string: a small value type over std::wstring with the
-// operations the wizard uses. Narrow text given to it is read in the ANSI code page.
+// operations the wizard uses. Narrow text given to it is read in the thread's ANSI
+// code page (the code page of the thread's locale, which may differ from the system's).
 #pragma once
 
 #include <windows.h>
@@ -102,5 +103,6 @@ private:
     std::wstring m_text;
 };
 
-// The text in the thread's ANSI code page, as the framework converts wide text to narrow.
+// The text in the thread's ANSI code page, as the framework converts wide text to narrow;
+// characters the code page lacks become their nearest equivalent or "?".
 std::string ToAnsi(const CString& text);

@@ -67,6 +67,22 @@ private:
     CString m_path;
 };
 
+// Gives the calling thread another locale (and with it another ANSI code page) for the
+// life of the object.
+class ThreadLocale {
+public:
+    explicit ThreadLocale(LANGID language) : m_previous(GetThreadLocale())
+    {
+        SetThreadLocale(MAKELCID(language, SORT_DEFAULT));
+    }
+    ~ThreadLocale() { SetThreadLocale(m_previous); }
+    ThreadLocale(const ThreadLocale&) = delete;
+    ThreadLocale& operator=(const ThreadLocale&) = delete;
+
+private:
+    LCID m_previous;
+};
+
 void RemoveTree(const CString& path);
 bool WriteFileBytes(const CString& path, const std::string& bytes);
 std::string ReadFileBytes(const CString& path);

@@ -120,6 +120,21 @@ TEST(SystemFacts, IsUrlRecognisesWebAddresses)
     }
 }
 
+// The text is read in the thread's ANSI code page. The Cyrillic code page has no
+// e-acute and writes a plain e for it, so the same text is a dotted host name for a
+// thread with a Russian locale and is not one in the Western code page.
+TEST(SystemFacts, IsUrlReadsTheTextInTheThreadsCodePage)
+{
+    const wchar_t* const text = L"caf\u00E9.example.com/setup.exe";
+    {
+        testing_support::ThreadLocale english(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+        ASSERT_EQ(GetACP(), 1252u) << "the system's code page is the Western one";
+        EXPECT_FALSE(IsUrl(text));
+    }
+    testing_support::ThreadLocale russian(MAKELANGID(LANG_RUSSIAN, SUBLANG_RUSSIAN_RUSSIA));
+    EXPECT_TRUE(IsUrl(text));
+}
+
 TEST(SystemFacts, IsUrlCopesWithVeryLongText)
 {
     CString longUrl = L"https://cdn.example.com/";
