@@ -1,11 +1,12 @@
 #include "install/DownloadManager.h"
 
 #include "config/ConfigurationManager.h"
-#include "config/SystemFacts.h"
 #include "framework/Afx.h"
 #include "install/DownloadSupport.h"
 #include "install/DownloadTarget.h"
+#include "net/WinHttpSupport.h"
 #include "win32/ProcessWide.h"
+#include "win32/SystemErrorText.h"
 #include "win32/WinHttpHandle.h"
 
 #include <process.h>
@@ -124,26 +125,20 @@ void OpenResponse(RedirectState& state, const WinHttpSettings& settings, OpenedR
         if (!response.session)
             FailWithCode(L"Failed to open HTTP session: %d - %s", GetLastError());
 
-        DWORD protocols = IsWindowsAtLeast(6, 1, 1) ? 0xAA0 : 0xA0;
+        DWORD protocols = WinHttpSecureProtocols();
         if (!WinHttpSetOption(response.session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols)))
             FailWithCode(L"Failed to set secure protocols: %d - %s", GetLastError());
 
-        URL_COMPONENTS parts = {};
-        parts.dwStructSize = sizeof(parts);
-        parts.dwSchemeLength = static_cast<DWORD>(-1);
-        parts.dwHostNameLength = static_cast<DWORD>(-1);
-        parts.dwUrlPathLength = static_cast<DWORD>(-1);
-        parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-        WinHttpCrackUrl(state.url, 0, 0, &parts);
-
-        std::wstring host = parts.lpszHostName ? std::wstring(parts.lpszHostName, parts.dwHostNameLength) : L"";
-        response.connection.reset(WinHttpConnect(response.session.get(), host.c_str(), parts.nPort, 0));
+        // An address that cannot be split leaves no host, and the connection fails.
+        UrlParts parts;
+        SplitUrl(state.url.str(), parts);
+        response.connection.reset(WinHttpConnect(response.session.get(), parts.host.c_str(), parts.port, 0));
         if (!response.connection)
             FailWithCode(L"Failed to connect: %d - %s", GetLastError());
 
         // Path and query: everything from the start of the path to the end of the address.
-        std::wstring object = parts.lpszUrlPath ? std::wstring(parts.lpszUrlPath) : L"";
-        DWORD flags = settings.requestFlags | (parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0);
+        const std::wstring object = parts.path + parts.extraInfo;
+        DWORD flags = settings.requestFlags | (parts.scheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0);
         response.request.reset(WinHttpOpenRequest(response.connection.get(), L"GET",
                                                   object.empty() ? nullptr : object.c_str(), nullptr,
                                                   WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
@@ -253,16 +248,7 @@ DownloadManager::~DownloadManager()
 
 CString DownloadManager::SystemErrorText(DWORD code)
 {
-    win32::unique_hlocal buffer;
-    wchar_t* text = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                  reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    buffer.reset(text);
-    if (length == 0 || !text)
-        return CString();
-    return CString(text, static_cast<int>(length));
+    return CString(win32::SystemErrorText(code));
 }
 
 CString DownloadManager::TargetFolder(bool toWorkingFolder) const
@@ -312,6 +298,8 @@ std::pair<bool, CString> DownloadManager::Download(const CString& url, HWND hwnd
         }
 
         // A cancelled download ends here for good; otherwise the second way tries again.
+        // Each way removes its own unfinished file: what stands under the target's name
+        // was not touched.
         PauseUnlessCancelled(m_fallbackPauseMs, m_cancel);
         if (!m_cancel) {
             auto second = DownloadWithWinInet(url, hwnd, fileName, toWorkingFolder);
@@ -326,8 +314,6 @@ std::pair<bool, CString> DownloadManager::Download(const CString& url, HWND hwnd
         if (result.second.IsEmpty())
             result.second = L"[WINHTTP] Out of memory.";
     }
-    if (!path.IsEmpty())
-        DeleteFileW(path);
     return result;
 }
 
@@ -335,11 +321,7 @@ std::pair<bool, CString> DownloadManager::DownloadWithWinHttp(const CString& url
 {
     download::TargetFile file;
     try {
-        const WinHttpSettings settings = {
-            nullptr,
-            IsWindowsAtLeast(6, 1, 0) && !IsWindowsAtLeast(6, 2, 0) ? WINHTTP_ACCESS_TYPE_DEFAULT_PROXY
-                                                                    : WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
-            0};
+        const WinHttpSettings settings = {nullptr, WinHttpAccessType(), 0};
         RedirectState state{url, 0};
         OpenedResponse response;
         OpenResponse(state, settings, response);
@@ -361,28 +343,21 @@ std::pair<bool, CString> DownloadManager::DownloadWithWinHttp(const CString& url
 
         if (lengthKnown) {
             uint64_t size = 0;
-            if (!download::ReadFileSize(path, size))
+            if (!download::ReadFileSize(file.PartPath(), size))
                 Fail(L"Failed to open downloaded file.");
             if (size != length)
                 Fail(download::IncompleteMessage(length, size));
         }
+        file.Commit();
         progress.Finish();
         return {true, CString()};
     } catch (const DownloadError& error) {
-        EndFailedTransfer(file, path);
+        // The unfinished file goes with `file`, also when this transfer was left behind
+        // by a cancel and nobody waits for it any more.
         return {false, L"[WINHTTP] " + error.Text()};
     } catch (...) {
-        EndFailedTransfer(file, path);
         return {false, L"[WINHTTP] Out of memory."};
     }
-}
-
-void DownloadManager::EndFailedTransfer(download::TargetFile& file, const CString& path)
-{
-    const bool opened = file.IsOpen();
-    file.Close();
-    if (opened && m_cancel)
-        DeleteFileW(path);
 }
 
 std::unique_ptr<std::vector<char>> DownloadManager::DownloadToMemory(const CString& url)

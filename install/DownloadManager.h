@@ -10,10 +10,6 @@
 #include <utility>
 #include <vector>
 
-namespace download {
-class TargetFile;
-}
-
 class DownloadManager : public std::enable_shared_from_this<DownloadManager> {
 public:
     static std::shared_ptr<DownloadManager> GetInstance();
@@ -61,7 +57,4 @@ private:
     std::pair<bool, CString> DownloadWithWinHttp(const CString& url, HWND hwnd, const CString& path);
     std::pair<bool, CString> TransferWithWinInet(const CString& url, HWND hwnd, const CString& path);
     std::unique_ptr<std::vector<char>> ReadToMemory(const CString& url);
-    // Closes the file of a failed transfer. After a cancel nobody else may be left to
-    // delete it (the download may have returned already), so the transfer does.
-    void EndFailedTransfer(download::TargetFile& file, const CString& path);
 };

@@ -18,18 +18,55 @@ void Fail(const CString& text)
     throw DownloadError(text);
 }
 
+namespace {
+
+// A path the file functions take at any length: with the "\\?\" prefix once it no
+// longer fits in MAX_PATH.
+CString ExtendedLengthPath(const CString& path)
+{
+    if (path.GetLength() < MAX_PATH || path.Left(4) == L"\\\\?\\")
+        return path;
+    if (path.Left(2) == L"\\\\")
+        return L"\\\\?\\UNC\\" + path.Mid(2);
+    return L"\\\\?\\" + path;
+}
+
+} // namespace
+
 void TargetFile::Open(const CString& path)
 {
+    Discard();
     if (path.IsEmpty()) {
         m_openError = ERROR_PATH_NOT_FOUND;
         return;
     }
-    // Deletion is shared too: a cancelled download removes its file while a transfer
-    // left behind may still hold it.
-    m_file.reset(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!m_file)
+    m_path = path;
+    m_partPath = ExtendedLengthPath(path + L".part");
+    // Shared with nobody: no other writer mixes its bytes in, and a part file left by a
+    // run that was killed is simply written over.
+    m_file.reset(CreateFileW(m_partPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!m_file) {
         m_openError = GetLastError();
+        m_partPath.Empty();
+    }
+}
+
+void TargetFile::Commit()
+{
+    Close();
+    if (m_partPath.IsEmpty())
+        Fail(L"Failed to open downloaded file.");
+    if (!MoveFileExW(m_partPath, ExtendedLengthPath(m_path), MOVEFILE_REPLACE_EXISTING))
+        FailWithCode(L"Failed to save downloaded file: %d - %s", GetLastError());
+    m_partPath.Empty();
+}
+
+void TargetFile::Discard()
+{
+    Close();
+    if (!m_partPath.IsEmpty())
+        DeleteFileW(m_partPath);
+    m_partPath.Empty();
 }
 
 void TargetFile::Write(const void* data, DWORD size)

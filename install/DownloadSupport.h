@@ -34,21 +34,39 @@ private:
 [[noreturn]] void FailWithCode(const wchar_t* format, DWORD code);
 [[noreturn]] void Fail(const CString& text);
 
-// The file a download writes, opened (truncated) once the response has arrived, so a
-// server that never answers leaves no file behind. Shared for reading and writing by
-// others.
+// The file a download writes. The bytes go to a file of their own next to the target,
+// the target's name with ".part" appended, opened exclusively once the response has
+// arrived; only a complete download takes the target's name (Commit). So a failed or
+// cancelled download leaves a file of that name from before as it was, and a
+// half-written file never stands under the real name. Whatever was not committed is
+// removed when the object goes.
 class TargetFile {
 public:
-    // Opens path; afterwards IsOpen and OpenError tell how that went.
+    TargetFile() = default;
+    ~TargetFile() { Discard(); }
+    TargetFile(const TargetFile&) = delete;
+    TargetFile& operator=(const TargetFile&) = delete;
+
+    // Opens the temporary file for path; afterwards IsOpen and OpenError tell how that went.
     void Open(const CString& path);
     bool IsOpen() const { return m_file.is_valid(); }
     DWORD OpenError() const { return m_openError; }
+    // Where the bytes are written until the download is complete.
+    const CString& PartPath() const { return m_partPath; }
     void Write(const void* data, DWORD size);
+    // Closes the temporary file and keeps it (for the size test).
     void Close() { m_file.reset(); }
+    // Puts the written file in the place of the target, replacing what stood there;
+    // throws DownloadError when that fails.
+    void Commit();
+    // Closes and removes the temporary file.
+    void Discard();
 
 private:
     win32::unique_hfile m_file;
     DWORD m_openError = 0;
+    CString m_path;
+    CString m_partPath;
 };
 
 // The size of the file at path, or false when it cannot be opened.

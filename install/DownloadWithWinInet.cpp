@@ -101,15 +101,16 @@ std::pair<bool, CString> DownloadManager::TransferWithWinInet(const CString& url
 
             if (lengthKnown) {
                 uint64_t written = 0;
-                if (!download::ReadFileSize(path, written))
+                if (!download::ReadFileSize(file.PartPath(), written))
                     FailWithCode(L"Failed to open downloaded file: %d - %s", GetLastError());
                 if (written != length)
                     Fail(download::IncompleteMessage(length, written));
             }
+            file.Commit();
             progress.Finish();
             return {true, CString()};
         } catch (const DownloadError& error) {
-            EndFailedTransfer(file, path);
+            // The unfinished file goes with `file`.
             return {false, L" [WININET] " + error.Text()};
         }
     } catch (...) {

@@ -86,6 +86,8 @@ TEST_F(DownloadFaultTest, BodyShorterThanAnnouncedFailsBothWays)
     for (const json& answer : answers) {
         SCOPED_TRACE(answer.dump());
         host.SetAnswers(kFilePath, json::array({answer}));
+        // An installer cut short never takes the place of the earlier one.
+        ASSERT_TRUE(WriteFileBytes(working.File(L"setup.exe"), "MZ earlier setup"));
 
         auto result = manager->Download(kFileUrl, window.Handle(), CString(), true);
 
@@ -93,7 +95,8 @@ TEST_F(DownloadFaultTest, BodyShorterThanAnnouncedFailsBothWays)
         EXPECT_EQ(result.second,
                   L"[WINHTTP] Download was incomplete: content length: 1000, downloaded: 400"
                   L" [WININET] Download was incomplete: content length: 1000, downloaded: 400");
-        EXPECT_FALSE(FileExists(working.File(L"setup.exe")));
+        EXPECT_EQ(ReadFileBytes(working.File(L"setup.exe")), "MZ earlier setup");
+        EXPECT_FALSE(FileExists(working.File(L"setup.exe.part")));
         auto messages = window.Drain();
         for (const auto& message : messages)
             EXPECT_NE(message, std::make_pair(WM_DOWNLOAD_PROGRESS, WPARAM(1))) << "no closing message";
@@ -152,6 +155,8 @@ TEST_F(DownloadFaultTest, CancelEndsDownloadsThatNeverGetAnAnswer)
         manager->m_cancel = true;
     };
 
+    // A file of the same name from before stays as it was.
+    ASSERT_TRUE(WriteFileBytes(working.File(L"setup.exe"), "MZ earlier setup"));
     auto file = std::async(std::launch::async,
                            [&] { return manager->Download(kFileUrl, window.Handle(), CString(), true); });
     cancelWhenAsked(1);
@@ -159,7 +164,8 @@ TEST_F(DownloadFaultTest, CancelEndsDownloadsThatNeverGetAnAnswer)
     auto result = file.get();
     EXPECT_FALSE(result.first);
     EXPECT_EQ(result.second, L"[WINHTTP] Download cancelled.");
-    EXPECT_FALSE(FileExists(working.File(L"setup.exe")));
+    EXPECT_EQ(ReadFileBytes(working.File(L"setup.exe")), "MZ earlier setup");
+    EXPECT_FALSE(FileExists(working.File(L"setup.exe.part")));
     EXPECT_EQ(host.Requests(kFilePath).size(), 1u) << "the second way never starts";
 
     manager = std::make_shared<DownloadManager>();

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <future>
 
 using namespace testing_support;
@@ -28,15 +29,17 @@ protected:
     }
 
     // Runs the download on a worker, as the pages do, and sets the cancel flag once
-    // the first progress message has arrived.
-    std::pair<bool, CString> DownloadCancelledAtFirstProgress(const CString& url)
+    // the first progress message has arrived, after calling midway.
+    std::pair<bool, CString> DownloadCancelledAtFirstProgress(const CString& url, const std::function<void()>& midway)
     {
         auto future = std::async(std::launch::async,
                                  [&] { return manager->Download(url, window.Handle(), CString(), true); });
         while (future.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
             for (const auto& message : window.Drain()) {
-                if (message.first == WM_DOWNLOAD_PROGRESS)
+                if (message.first == WM_DOWNLOAD_PROGRESS && !manager->m_cancel) {
+                    midway();
                     manager->m_cancel = true;
+                }
             }
         }
         return future.get();
@@ -85,11 +88,14 @@ TEST_F(DownloadManagerTest, DownloadsWithProgressInOrder)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        // A copy from an earlier run is replaced once the new one is complete.
+        ASSERT_TRUE(WriteFileBytes(c.expectedPath, "an earlier copy"));
         auto result = manager->Download(c.url, window.Handle(), c.fileName, c.toWorkingFolder);
         EXPECT_TRUE(result.first);
         EXPECT_EQ(result.second, L"");
         EXPECT_EQ(manager->m_lastFilePath, c.expectedPath);
         EXPECT_TRUE(ReadFileBytes(c.expectedPath) == body) << "downloaded bytes differ";
+        EXPECT_FALSE(FileExists(c.expectedPath + L".part"));
         ExpectProgressInOrder(window.Drain());
     }
 }
@@ -121,7 +127,9 @@ TEST_F(DownloadManagerTest, FollowsFiveRedirectsAndFailsTheSixthOverWinHttp)
     }
 }
 
-TEST_F(DownloadManagerTest, BothWaysFailingJoinTheirTextsAndLeaveNoFile)
+// A failed download never touches a file of the same name that was there before (the
+// product from an earlier run, in the user's Downloads folder).
+TEST_F(DownloadManagerTest, BothWaysFailingJoinTheirTextsAndKeepAnEarlierFile)
 {
     struct Case {
         const char* what;
@@ -144,7 +152,8 @@ TEST_F(DownloadManagerTest, BothWaysFailingJoinTheirTextsAndLeaveNoFile)
         ASSERT_GT(split, 0) << ToAnsi(result.second);
         EXPECT_EQ(result.second.Left(winHttp.GetLength()), winHttp);
         EXPECT_EQ(result.second.Mid(split + 11, c.winInetText.GetLength()), c.winInetText);
-        EXPECT_FALSE(FileExists(working.File(L"such.bin")));
+        EXPECT_EQ(ReadFileBytes(working.File(L"such.bin")), "an older file");
+        EXPECT_FALSE(FileExists(working.File(L"such.bin.part")));
         EXPECT_EQ(manager->m_lastFilePath, L"");
     }
 }
@@ -178,15 +187,23 @@ TEST_F(DownloadManagerTest, CancelEndsTheDownloadForGood)
         {"during WinINet", files.Https("hop/6/slow/files/big.bin"),
          L"[WINHTTP] Too many redirects. [WININET] Download cancelled."},
     };
+    const CString target = working.File(L"big.bin");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteFileBytes(target, "an earlier copy"));
         manager = std::make_shared<DownloadManager>();
         manager->m_fallbackPauseMs = 50;
-        auto result = DownloadCancelledAtFirstProgress(c.url);
+        // Half-way, the real name still holds the earlier copy, not a part of the new one.
+        std::string midway;
+        auto result = DownloadCancelledAtFirstProgress(c.url, [&] { midway = ReadFileBytes(target); });
         EXPECT_FALSE(result.first);
         EXPECT_EQ(result.second, c.message);
-        // The transfer that was cut off removes its file when it notices.
-        EXPECT_TRUE(FileGoesAway(working.File(L"big.bin")));
+        EXPECT_EQ(midway, "an earlier copy");
+        // The transfer that was cut off removes its own file when it notices; the earlier
+        // copy stays as it was.
+        EXPECT_TRUE(FileGoesAway(target + L".part"));
+        EXPECT_EQ(ReadFileBytes(target), "an earlier copy");
+        EXPECT_EQ(manager->m_lastFilePath, L"");
     }
 }
 
