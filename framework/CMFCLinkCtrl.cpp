@@ -1,5 +1,6 @@
 #include "framework/CMFCLinkCtrl.h"
 
+#include "win32/ScopedGdi.h"
 #include "win32/UniqueResource.h"
 
 #include <shellapi.h>
@@ -16,14 +17,14 @@ void CMFCLinkCtrl::SizeToContent()
     if (!m_hWnd)
         return;
     CString text = GetWindowText();
-    HDC dc = ::GetDC(m_hWnd);
-    if (!dc)
-        return;
-    HGDIOBJ old = ::SelectObject(dc, GetFont());
     RECT measured = {0, 0, 0, 0};
-    ::DrawTextW(dc, text, text.GetLength(), &measured, DT_SINGLELINE | DT_CALCRECT);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(m_hWnd, dc);
+    {
+        win32::unique_window_dc dc(m_hWnd);
+        if (!dc)
+            return;
+        win32::unique_select_object font(dc.get(), GetFont());
+        ::DrawTextW(dc.get(), text, text.GetLength(), &measured, DT_SINGLELINE | DT_CALCRECT);
+    }
     // A little room so the focus rectangle does not touch the letters.
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, measured.right + 4, measured.bottom + 2,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -32,8 +33,10 @@ void CMFCLinkCtrl::SizeToContent()
 
 void CMFCLinkCtrl::Paint()
 {
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(m_hWnd, &ps);
+    win32::unique_paint_dc paint(m_hWnd);
+    HDC dc = paint.get();
+    if (!dc)
+        return;
     RECT client;
     ::GetClientRect(m_hWnd, &client);
     // The parent colours the background as it does for its other controls.
@@ -49,7 +52,7 @@ void CMFCLinkCtrl::Paint()
     ::GetObjectW(base, sizeof(description), &description);
     description.lfUnderline = TRUE;
     win32::unique_gdiobj underlined(::CreateFontIndirectW(&description));
-    HGDIOBJ old = ::SelectObject(dc, underlined ? underlined.get() : base);
+    win32::unique_select_object font(dc, underlined ? underlined.get() : base);
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, LinkColour);
     CString text = GetWindowText();
@@ -58,8 +61,6 @@ void CMFCLinkCtrl::Paint()
     ::DrawTextW(dc, text, text.GetLength(), &textRect, DT_SINGLELINE | DT_LEFT | DT_VCENTER | DT_NOPREFIX);
     if (::GetFocus() == m_hWnd)
         ::DrawFocusRect(dc, &client);
-    ::SelectObject(dc, old);
-    ::EndPaint(m_hWnd, &ps);
 }
 
 void CMFCLinkCtrl::Open()

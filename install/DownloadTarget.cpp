@@ -2,6 +2,7 @@
 
 #include "config/ConfigurationManager.h"
 #include "config/SystemFacts.h"
+#include "win32/TextConversion.h"
 
 #include <shlwapi.h>
 
@@ -32,23 +33,24 @@ CString PercentDecode(const CString& text)
         return text;
     std::string bytes;
     const std::wstring& in = text.str();
+    size_t plainStart = 0;
+    // Text between the escapes joins the decoded bytes as UTF-8, a whole run at a time
+    // so that surrogate pairs stay together.
+    auto appendPlain = [&](size_t end) {
+        bytes += win32::ToNarrow(in.data() + plainStart, end - plainStart, CP_UTF8);
+    };
     for (size_t i = 0; i < in.size(); ++i) {
         if (in[i] == L'%' && i + 2 < in.size() && HexValue(in[i + 1]) >= 0 && HexValue(in[i + 2]) >= 0) {
+            appendPlain(i);
             bytes += static_cast<char>(HexValue(in[i + 1]) * 16 + HexValue(in[i + 2]));
             i += 2;
-            continue;
+            plainStart = i + 1;
         }
-        // Everything else is re-encoded as UTF-8 so that it joins the decoded bytes.
-        char buffer[8] = {};
-        int length = WideCharToMultiByte(CP_UTF8, 0, &in[i], 1, buffer, sizeof(buffer), nullptr, nullptr);
-        bytes.append(buffer, length > 0 ? length : 0);
     }
-    int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
-                                     nullptr, 0);
-    if (length <= 0)
+    appendPlain(in.size());
+    std::wstring out;
+    if (!win32::ToWideStrict(bytes.data(), bytes.size(), CP_UTF8, out) || out.empty())
         return text;
-    std::wstring out(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), &out[0], length);
     return CString(std::move(out));
 }
 

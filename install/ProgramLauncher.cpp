@@ -1,25 +1,11 @@
 #include "install/ProgramLauncher.h"
 
-#include "win32/UniqueResource.h"
+#include "win32/SystemErrorText.h"
+#include "win32/UniqueProcessInformation.h"
 
 #include <shellapi.h>
 
 #include <vector>
-
-namespace {
-
-CString LaunchErrorText(DWORD code)
-{
-    wchar_t* text = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                                      FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                                  nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                  reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    win32::unique_hlocal owner(text);
-    return length && text ? CString(text, static_cast<int>(length)) : CString();
-}
-
-} // namespace
 
 std::pair<DWORD, CString> LaunchExecutable(const CString& path, const CString& arguments, bool wait)
 {
@@ -31,19 +17,18 @@ std::pair<DWORD, CString> LaunchExecutable(const CString& path, const CString& a
     CString message;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    PROCESS_INFORMATION created = {};
-    if (CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &created)) {
-        win32::unique_handle process(created.hProcess);
-        win32::unique_handle thread(created.hThread);
+    win32::unique_process_information created;
+    if (CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       created.put())) {
         if (wait) {
-            WaitForSingleObject(process.get(), INFINITE);
-            GetExitCodeProcess(process.get(), &exitCode);
+            WaitForSingleObject(created.process(), INFINITE);
+            GetExitCodeProcess(created.process(), &exitCode);
         }
         if (exitCode != 0)
             message.Format(L"exit code = %u", exitCode);
     } else {
-        DWORD error = GetLastError();
-        message.Format(L"Error launching executable: %s", LaunchErrorText(error).GetString());
+        const DWORD error = GetLastError();
+        message.Format(L"Error launching executable: %s", win32::SystemErrorText(error).c_str());
     }
     return {exitCode, message};
 }

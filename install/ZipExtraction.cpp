@@ -1,6 +1,7 @@
 #include "install/ZipExtraction.h"
 
 #include "install/DownloadTarget.h"
+#include "win32/TextConversion.h"
 #include "win32/UniqueResource.h"
 
 // unzip.h first: iowin32.h relies on what it declares.
@@ -24,13 +25,7 @@ constexpr int kHostUnix = 3;
 // Entry names are UTF-8 when the archive says so, otherwise the original PC code page.
 std::wstring DecodeEntryName(const std::string& raw, uLong flags)
 {
-    UINT codePage = (flags & kUtf8NameFlag) ? CP_UTF8 : 437;
-    int length = MultiByteToWideChar(codePage, 0, raw.data(), static_cast<int>(raw.size()), nullptr, 0);
-    if (length <= 0)
-        return std::wstring();
-    std::wstring name(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(codePage, 0, raw.data(), static_cast<int>(raw.size()), &name[0], length);
-    return name;
+    return win32::ToWide(raw, (flags & kUtf8NameFlag) ? CP_UTF8 : 437);
 }
 
 bool IsLinkEntry(const unz_file_info64& info)

@@ -3,6 +3,7 @@
 #include "config/ConfigurationManager.h"
 #include "framework/Afx.h"
 #include "shell/IPage.h"
+#include "win32/TextConversion.h"
 
 #include <tinyxml2.h>
 
@@ -19,13 +20,7 @@ void ShowParseFailure(const char* reason)
 
 CString FromUtf8(const std::string& text)
 {
-    if (text.empty())
-        return CString();
-    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (length <= 0)
-        return CString();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+    std::wstring wide = win32::ToWide(text, CP_UTF8);
     size_t zero = wide.find(L'\0');
     if (zero != std::wstring::npos)
         wide.resize(zero);
@@ -34,14 +29,7 @@ CString FromUtf8(const std::string& text)
 
 std::string ToUtf8(const CString& text)
 {
-    if (text.IsEmpty())
-        return std::string();
-    int length = WideCharToMultiByte(CP_UTF8, 0, text, text.GetLength(), nullptr, 0, nullptr, nullptr);
-    if (length <= 0)
-        return std::string();
-    std::string narrow(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, text.GetLength(), &narrow[0], length, nullptr, nullptr);
-    return narrow;
+    return win32::ToNarrow(text.str(), CP_UTF8);
 }
 
 const tinyxml2::XMLElement* FindLocaleElement(const tinyxml2::XMLDocument& document)

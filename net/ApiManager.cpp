@@ -5,6 +5,7 @@
 #include "net/HttpClient.h"
 #include "net/OrvaneException.h"
 #include "win32/ProcessWide.h"
+#include "win32/TextConversion.h"
 
 #include <algorithm>
 #include <cctype>
@@ -29,16 +30,7 @@ void Pause(DWORD milliseconds)
 // Narrow text in the code page of the file functions, where the path came from.
 std::string ToFileApiCodePage(const std::wstring& text)
 {
-    if (text.empty())
-        return std::string();
-    const UINT codePage = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
-    const int length = static_cast<int>(text.size());
-    const int size = WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return std::string();
-    std::string narrow(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), length, &narrow[0], size, nullptr, nullptr);
-    return narrow;
+    return win32::ToNarrow(text, AreFileApisANSI() ? CP_ACP : CP_OEMCP);
 }
 
 std::string OwnDownloadToken()

@@ -1,6 +1,7 @@
 #include "net/Encodings.h"
 
 #include "win32/BCryptHandle.h"
+#include "win32/TextConversion.h"
 
 #include <cmath>
 #include <stdexcept>
@@ -51,12 +52,10 @@ std::wstring Utf8ToWide(const std::string& text)
 {
     if (text.empty())
         return std::wstring();
-    const int length = static_cast<int>(text.size());
-    const int count = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
-    if (count < 1)
-        throw std::runtime_error("MultiByteToWideChar() failed: " + std::to_string(count));
-    std::wstring wide(static_cast<size_t>(count), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), length, &wide[0], count);
+    std::wstring wide = win32::ToWide(text, CP_UTF8);
+    // An empty result from a non-empty input is the conversion's failure (a count of 0).
+    if (wide.empty())
+        throw std::runtime_error("MultiByteToWideChar() failed: 0");
     return wide;
 }
 

@@ -2,6 +2,7 @@
 
 #include "config/SystemFacts.h"
 #include "net/OrvaneException.h"
+#include "net/WinHttpSupport.h"
 #include "win32/WinHttpHandle.h"
 
 #include <cstdio>
@@ -9,26 +10,12 @@
 #include <memory>
 #include <new>
 
-#ifndef WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY
-#define WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY 4
-#endif
-
 namespace {
-
-constexpr DWORD OlderProtocols = WINHTTP_FLAG_SECURE_PROTOCOL_SSL3 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1;
-constexpr DWORD NewerProtocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
 
 void WriteDiagnostic(const char* text)
 {
     printf("%s\n", text);
     fflush(stdout);
-}
-
-// Windows 7 takes its proxy from the WinHTTP settings; later systems find it themselves.
-DWORD ProxyAccessType()
-{
-    const bool windows7 = IsWindowsAtLeast(6, 1, 0) && !IsWindowsAtLeast(6, 2, 0);
-    return windows7 ? WINHTTP_ACCESS_TYPE_DEFAULT_PROXY : WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY;
 }
 
 void ReadBody(HINTERNET request, std::string& response)
@@ -69,19 +56,12 @@ bool SendRequest(const std::wstring& url, const std::string& body, const HeaderL
     if (IsWindowsAtLeast(6, 1, 0) && !IsWindowsAtLeast(6, 1, 1))
         throw OrvaneException("");
 
-    URL_COMPONENTS parts = {};
-    parts.dwStructSize = sizeof(parts);
-    parts.dwSchemeLength = static_cast<DWORD>(-1);
-    parts.dwHostNameLength = static_cast<DWORD>(-1);
-    parts.dwUrlPathLength = static_cast<DWORD>(-1);
-    parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-    if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts))
+    UrlParts parts;
+    if (!SplitUrl(url, parts))
         throw OrvaneException("");
 
     // The scheme and port of the address are not used, nor its query: always TLS on 443.
-    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
-    const std::wstring path(parts.lpszUrlPath, parts.dwUrlPathLength);
-    if (!HttpPost(host, path, body, headers, response, status))
+    if (!HttpPost(parts.host, parts.path, body, headers, response, status))
         throw OrvaneException("");
     return true;
 }
@@ -90,13 +70,11 @@ bool HttpPost(const std::wstring& host, const std::wstring& path, const std::str
               std::string& response, DWORD& status)
 {
     win32::unique_winhttp session(
-        WinHttpOpen(nullptr, ProxyAccessType(), WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+        WinHttpOpen(nullptr, WinHttpAccessType(), WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session)
         return false;
 
-    DWORD protocols = OlderProtocols;
-    if (IsWindowsAtLeast(6, 1, 1))
-        protocols |= NewerProtocols;
+    DWORD protocols = WinHttpSecureProtocols();
     if (!WinHttpSetOption(session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols)))
         return false;
 

@@ -5,12 +5,6 @@
 
 #include <commctrl.h>
 
-COrvaneApp::~COrvaneApp()
-{
-    if (m_gdiplusToken)
-        Gdiplus::GdiplusShutdown(m_gdiplusToken);
-}
-
 BOOL COrvaneApp::InitInstance()
 {
     INITCOMMONCONTROLSEX controls = {};
@@ -21,7 +15,7 @@ BOOL COrvaneApp::InitInstance()
     if (!AfxInitRichEdit())
         return FALSE;
 
-    Gdiplus::GdiplusStartup(&m_gdiplusToken, &m_gdiplusStartupInput, nullptr);
+    m_gdiplus.Start();
 
     // The frame (and with it every page and picture) is gone before GDI+ shuts down.
     {

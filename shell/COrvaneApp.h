@@ -3,18 +3,15 @@
 #pragma once
 
 #include "framework/CWinApp.h"
-
-#include <objidl.h>
-#include <gdiplus.h>
+#include "win32/GdiplusSession.h"
 
 class COrvaneApp : public CWinApp {
 public:
     COrvaneApp() = default;
-    ~COrvaneApp() override;
 
     BOOL InitInstance() override;
 
 private:
-    Gdiplus::GdiplusStartupInput m_gdiplusStartupInput;
-    ULONG_PTR m_gdiplusToken = 0;
+    // The GDI+ start-up input and token; GDI+ shuts down when the application object goes.
+    win32::GdiplusSession m_gdiplus;
 };

@@ -23,15 +23,16 @@
 #include "shell/WarningPageBTClassic.h"
 #include "shell/WelcomePageIsv.h"
 #include "shell/WindowMessages.h"
+#include "win32/ScopedGdi.h"
 
 namespace {
 
-const int BandId = 1001;
-const int HeaderIconId = 1007;
-const int HeaderSeparatorId = 1006;
-const int HeaderTitleId = 1008;
-const int PageHostId = 1014;
-const UINT ShowErrorCommand = 1038;
+const int BandId = IDC_FRAME_BAND;
+const int HeaderIconId = IDC_HEADER_ICON;
+const int HeaderSeparatorId = IDC_HEADER_LINE;
+const int HeaderTitleId = IDC_PRODUCT_TITLE;
+const int PageHostId = IDC_PAGE_HOST;
+const UINT ShowErrorCommand = IDM_SHOW_ERROR;
 
 } // namespace
 
@@ -329,15 +330,13 @@ bool COrvaneDlg::OnPaint()
 {
     if (!IsIconic())
         return false;
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(m_hWnd, &ps);
-    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    win32::unique_paint_dc paint(m_hWnd);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(paint.get()), 0);
     CRect client;
     GetClientRect(client);
     int x = (client.Width() - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
     int y = (client.Height() - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
-    ::DrawIcon(dc, x, y, m_hIcon);
-    ::EndPaint(m_hWnd, &ps);
+    ::DrawIcon(paint.get(), x, y, m_hIcon);
     return true;
 }
 

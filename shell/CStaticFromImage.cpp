@@ -1,5 +1,7 @@
 #include "shell/CStaticFromImage.h"
 
+#include "win32/ScopedGdi.h"
+
 #include <objidl.h>
 #include <gdiplus.h>
 
@@ -51,15 +53,13 @@ void CStaticFromImage::LoadImage(UINT id, LPCWSTR type)
 
 void CStaticFromImage::OnPaint()
 {
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(m_hWnd, &ps);
-    if (m_image) {
-        Gdiplus::Graphics graphics(dc);
+    win32::unique_paint_dc paint(m_hWnd);
+    if (m_image && paint) {
+        Gdiplus::Graphics graphics(paint.get());
         RECT client;
         ::GetClientRect(m_hWnd, &client);
         graphics.DrawImage(m_image.get(), 0, 0, client.right - client.left, client.bottom - client.top);
     }
-    ::EndPaint(m_hWnd, &ps);
 }
 
 LRESULT CStaticFromImage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)

@@ -1,6 +1,21 @@
 // Holds every locale table built into the program against its English table. A translation
 // that drops a key leaves a control with its template text; one that loses a {KEY} reference,
 // a [TOKEN] or a link shows raw placeholders or a dead link in that language only.
+#include "config/ConfigurationManager.h"
+#include "install/DownloadPageDlm.h"
+#include "install/DownloadPageIsv.h"
+#include "install/ErrorPage.h"
+#include "install/FinishPageDlm.h"
+#include "install/FinishPageIsv.h"
+#include "locale/LanguageManager.h"
+#include "locale/LanguagePage.h"
+#include "offers/LoadingPage.h"
+#include "offers/ProductPage.h"
+#include "res/resource.h"
+#include "shell/WelcomePageIsv.h"
+#include "tests/unit/shell/GuiTestSupport.h"
+#include "win32/ScopedGdi.h"
+#include "win32/TextConversion.h"
 #include "win32/UniqueResource.h"
 
 #include <gtest/gtest.h>
@@ -159,9 +174,8 @@ std::set<std::string> ExpectedKeys(const TableCase& table, const ParsedTable& en
 
 bool IsValidUtf8(const std::string& bytes)
 {
-    return bytes.empty() ||
-           MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
-                               nullptr, 0) > 0;
+    std::wstring wide;
+    return win32::ToWideStrict(bytes.data(), bytes.size(), CP_UTF8, wide);
 }
 
 class LocaleTable : public testing::TestWithParam<TableCase> {};
@@ -349,168 +363,209 @@ std::wstring DisplayedText(const ParsedTable& table, const std::string& key)
     for (size_t at; (at = text.find(packageToken)) != std::string::npos;)
         text.replace(at, packageToken.size(), "Orvane Web Companion");
 
-    std::wstring wide(text.size(), L'\0');
-    wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                                    static_cast<int>(wide.size())));
-    return wide;
+    return win32::ToWide(text, CP_UTF8);
 }
 
 std::string DisplayedTextForLog(const std::wstring& text)
 {
-    std::string narrow(text.size() * 4, '\0');
-    narrow.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(),
-                                      static_cast<int>(narrow.size()), nullptr, nullptr));
-    return narrow;
+    return win32::ToNarrow(text, CP_UTF8);
 }
 
+// A hidden window to hold the pages, as the frame does.
 struct WindowTraits {
     static HWND Invalid() noexcept { return nullptr; }
     static void Close(HWND window) noexcept { DestroyWindow(window); }
 };
-struct MemoryDcTraits {
-    static HDC Invalid() noexcept { return nullptr; }
-    static void Close(HDC dc) noexcept { DeleteDC(dc); }
+
+enum class ControlKind { Button, CheckOrRadio, OneLine, Wrapped, Link };
+
+// A control of a real page that shows a text of the tables, with the room its template gives it.
+struct MeasuredControl {
+    std::string page;
+    int id;
+    std::string key;
+    ControlKind kind;
+    SIZE room;          // pixels: the client area, or for a link the room up to the page's right edge
+    int edges;          // pixels a button's frame or a box's mark takes from the width
+    HFONT font;
+    std::string reason; // empty when the page has the control
 };
 
-// A hidden dialog in the font of the page templates, to measure texts in dialog units.
-class DialogTextMeasure {
+ControlKind KindOf(HWND control, int lineHeight, int clientHeight)
+{
+    wchar_t className[32] = {};
+    GetClassNameW(control, className, 32);
+    const LONG style = GetWindowLongW(control, GWL_STYLE);
+    if (_wcsicmp(className, L"Button") == 0) {
+        const LONG type = style & BS_TYPEMASK;
+        return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON ? ControlKind::Button : ControlKind::CheckOrRadio;
+    }
+    // A static shows one line when it centres its text vertically or has no room for two.
+    if (_wcsicmp(className, L"Static") == 0 && ((style & SS_CENTERIMAGE) || clientHeight < 2 * lineHeight))
+        return ControlKind::OneLine;
+    return ControlKind::Wrapped;
+}
+
+// The pages of one wizard type, made from their templates as the frame makes them.
+class PageSet {
 public:
-    DialogTextMeasure()
+    explicit PageSet(bool installerType)
     {
-        // DLGTEMPLATE, no menu, default class, no title, then the pages' font: 10 point "Microsoft Sans Serif".
-        alignas(DWORD) WORD templateWords[64] = {};
-        DLGTEMPLATE* dialog = reinterpret_cast<DLGTEMPLATE*>(templateWords);
-        dialog->style = DS_SETFONT | WS_POPUP;
-        dialog->cx = 336;
-        dialog->cy = 230;
-        WORD* next = reinterpret_cast<WORD*>(dialog + 1);
-        *next++ = 0; // menu
-        *next++ = 0; // class
-        *next++ = 0; // title
-        *next++ = 10; // point size
-        for (const wchar_t* face = L"Microsoft Sans Serif";; ++face) {
-            *next++ = *face;
-            if (!*face)
-                break;
+        gui_test::PrepareProcess();
+        auto configuration = ConfigurationManager::GetInstance();
+        const int wizardType = configuration->wizardType;
+        // The welcome page picks its terms link by the wizard type.
+        configuration->wizardType = installerType ? 2 : 1;
+        m_host.reset(CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 700, 500, nullptr, nullptr,
+                                     GetModuleHandleW(nullptr), nullptr));
+        m_parent.Attach(m_host.get());
+        Add<LanguagePage>("LanguagePage");
+        Add<LoadingPage>("LoadingPage");
+        Add<WelcomePageIsv>("WelcomePage");
+        m_pages.emplace_back("ProductPage", std::make_unique<ProductPage>(m_texts, nullptr, &m_parent));
+        if (installerType) {
+            Add<DownloadPageIsv>("DownloadPageISV");
+            Add<FinishPageIsv>("FinishPageISV");
+        } else {
+            Add<DownloadPageDlm>("DownloadPageDLM");
+            Add<FinishPageDlm>("FinishPageDLM");
         }
-        m_dialog.reset(CreateDialogIndirectParamW(GetModuleHandleW(nullptr), dialog, nullptr, NoMessages, 0));
-        m_error = m_dialog ? 0 : GetLastError(); // 1400 when there is no X display
-        m_dc.reset(CreateCompatibleDC(nullptr));
-        if (m_dialog && m_dc)
-            SelectObject(m_dc.get(), reinterpret_cast<HFONT>(SendMessageW(m_dialog.get(), WM_GETFONT, 0, 0)));
+        Add<ErrorPage>("ErrorPage");
+        for (auto& page : m_pages)
+            page.second->CreatePage(&m_parent);
+        configuration->wizardType = wizardType;
     }
-    bool IsReady() const { return m_dialog && m_dc; }
-    DWORD Error() const { return m_error; }
-
-    SIZE ToPixels(int widthDlu, int heightDlu) const
+    ~PageSet()
     {
-        RECT rect{0, 0, widthDlu, heightDlu};
-        MapDialogRect(m_dialog.get(), &rect);
-        return {rect.right, rect.bottom};
+        m_pages.clear();
+        m_parent.Detach();
     }
 
-    // The size the text takes when wrapped at the given width (one line when width is 0).
-    SIZE TextSize(const std::wstring& text, int wrapWidthPixels) const
+    // Every (control, key) the pages registered, and the texts the pages set themselves.
+    std::vector<MeasuredControl> Controls() const
     {
-        RECT rect{0, 0, wrapWidthPixels, 0};
-        UINT format = DT_CALCRECT | DT_NOPREFIX | (wrapWidthPixels ? DT_WORDBREAK : DT_SINGLELINE);
-        DrawTextW(m_dc.get(), text.c_str(), static_cast<int>(text.size()), &rect, format);
-        return {rect.right, rect.bottom};
+        std::vector<MeasuredControl> controls;
+        for (const auto& [name, page] : m_pages)
+            for (const auto& [control, key] : page->LocalizedControls())
+                if (control && control->IsWindow())
+                    controls.push_back(Measure(name, page.get(), control->GetDlgCtrlID(), key));
+        // Texts a page puts in by itself: the error texts, the offer's disclaimer, and the
+        // buttons no page shows yet, measured in a push button of the common size.
+        const struct {
+            const char* page;
+            int id;
+            const char* keys[3];
+        } shown[] = {
+            {"ErrorPage", IDC_ERROR_TITLE,
+             {"PAGE_ERROR_TITLE", "PAGE_DOWNLOAD_ERROR_TITLE", "PAGE_CONFIGURATION_ERROR_TITLE"}},
+            {"ErrorPage", IDC_ERROR_TEXT,
+             {"PAGE_ERROR_TEXT", "PAGE_DOWNLOAD_ERROR_DESC", "PAGE_CONFIGURATION_ERROR_DESC"}},
+            {"ProductPage", IDC_OFFER_DISCLAIMER, {"PRODUCT_DISCLAIMER"}},
+            {"ErrorPage", IDC_CLOSE, {"BUTTON_RETRY", "BUTTON_SKIP_ALL"}},
+        };
+        for (const auto& entry : shown)
+            for (const char* key : entry.keys)
+                if (key)
+                    controls.push_back(Measure(entry.page, Page(entry.page), entry.id, key));
+        return controls;
     }
 
 private:
-    static INT_PTR CALLBACK NoMessages(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
-    win32::UniqueResource<HWND, WindowTraits> m_dialog;
-    win32::UniqueResource<HDC, MemoryDcTraits> m_dc;
-    DWORD m_error = 0;
-};
+    template <typename Page>
+    void Add(const char* name)
+    {
+        m_pages.emplace_back(name, std::make_unique<Page>(m_texts, &m_parent));
+    }
+    const IPage* Page(const std::string& name) const
+    {
+        for (const auto& page : m_pages)
+            if (page.first == name)
+                return page.second.get();
+        return nullptr;
+    }
 
-enum class ControlKind { Button, CheckOrRadio, Label, Text };
+    MeasuredControl Measure(const std::string& pageName, const IPage* page, int id, const std::string& key) const
+    {
+        MeasuredControl measured{pageName, id, key, ControlKind::Wrapped, {0, 0}, 0, nullptr, ""};
+        HWND pageWindow = page ? page->GetSafeHwnd() : nullptr;
+        HWND control = pageWindow ? GetDlgItem(pageWindow, id) : nullptr;
+        if (!control) {
+            measured.reason = "no control " + std::to_string(id);
+            return measured;
+        }
+        measured.font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+        RECT client = {};
+        GetClientRect(control, &client);
+        measured.room = {client.right, client.bottom};
+        RECT line = {0, 0, 0, 8};
+        MapDialogRect(pageWindow, &line);
+        measured.kind = KindOf(control, line.bottom, client.bottom);
 
-struct Control {
-    const char* key;
-    ControlKind kind;
-    int width, height; // dialog units, as in the page templates
-};
+        // The links take the size of their text: they need room up to the page's edge.
+        if (id == IDC_PRIVACY_LINK || id == IDC_TERMS_LINK || id == IDC_LICENSE_LINK) {
+            RECT bounds = {};
+            RECT pageClient = {};
+            GetWindowRect(control, &bounds);
+            MapWindowPoints(nullptr, pageWindow, reinterpret_cast<POINT*>(&bounds), 2);
+            GetClientRect(pageWindow, &pageClient);
+            measured.kind = ControlKind::Link;
+            measured.room = {pageClient.right - bounds.left - 4, client.bottom};
+        }
+        RECT edges = {0, 0, measured.kind == ControlKind::Button ? 8 : 12, 0};
+        MapDialogRect(pageWindow, &edges);
+        if (measured.kind == ControlKind::Button || measured.kind == ControlKind::CheckOrRadio)
+            measured.edges = edges.right; // the frame and focus rectangle, or the box or circle and its gap
+        return measured;
+    }
 
-// The controls whose texts come from the tables, with the room the templates give them.
-const Control CommonControls[] = {
-    {"BUTTON_NEXT", ControlKind::Button, 71, 22},
-    {"BUTTON_ACCEPT", ControlKind::Button, 71, 22},
-    {"BUTTON_DECLINE", ControlKind::Button, 71, 22},
-    {"BUTTON_CLOSE", ControlKind::Button, 71, 22},
-    {"BUTTON_FINISH", ControlKind::Button, 71, 22},
-    {"BUTTON_RETRY", ControlKind::Button, 71, 22},
-    {"BUTTON_SKIP_ALL", ControlKind::Button, 71, 22},
-    {"SPLASH_TEXT", ControlKind::Text, 280, 52},
-    {"WELCOME_TITLE", ControlKind::Label, 111, 8},
-    {"WELCOME_TEXT", ControlKind::Text, 189, 29},
-    {"PROGRESS_TITLE", ControlKind::Label, 224, 8},
-    {"PROGRESS_DESC", ControlKind::Text, 224, 51},
-    {"PRODUCT_DISCLAIMER", ControlKind::Text, 326, 26},
-    {"PAGE_FINISH_TITLE", ControlKind::Text, 198, 22},
-};
-const Control InstallerControls[] = {
-    {"BUTTON_AGREE", ControlKind::Button, 71, 22},
-    {"BUTTON_BACK", ControlKind::Button, 71, 22},
-    {"LAUNCH_CHECKBOX", ControlKind::CheckOrRadio, 142, 10},
-    {"PAGE_FINISH_TEXT", ControlKind::Text, 194, 23},
-    {"PAGE_ERROR_TITLE", ControlKind::Text, 147, 19},
-    {"PAGE_ERROR_TEXT", ControlKind::Text, 208, 26},
-};
-const Control DownloadControls[] = {
-    {"LAUNCH_RADIO", ControlKind::CheckOrRadio, 64, 10},
-    {"OPEN_FOLDER_RADIO", ControlKind::CheckOrRadio, 81, 10},
-    {"PAGE_FINISH_TEXT", ControlKind::Text, 194, 30},
-    {"PAGE_DOWNLOAD_ERROR_TITLE", ControlKind::Text, 147, 19},
-    {"PAGE_DOWNLOAD_ERROR_DESC", ControlKind::Text, 208, 26},
-    {"PAGE_CONFIGURATION_ERROR_TITLE", ControlKind::Text, 147, 19},
-    {"PAGE_CONFIGURATION_ERROR_DESC", ControlKind::Text, 208, 26},
+    win32::UniqueResource<HWND, WindowTraits> m_host;
+    CWnd m_parent;
+    std::shared_ptr<LanguageManager> m_texts = std::make_shared<LanguageManager>(nullptr);
+    std::vector<std::pair<std::string, std::unique_ptr<IPage>>> m_pages;
 };
 
 // Whether the text shows whole in the control; the reason when it does not.
-std::string Clipping(const DialogTextMeasure& measure, const Control& control, const std::wstring& text)
+std::string Clipping(const MeasuredControl& control, const std::wstring& text)
 {
-    SIZE room = measure.ToPixels(control.width, control.height);
-    switch (control.kind) {
-    case ControlKind::Button:
-        room.cx -= measure.ToPixels(8, 0).cx; // edges and focus rectangle
-        break;
-    case ControlKind::CheckOrRadio:
-        room.cx -= measure.ToPixels(12, 0).cx; // the box or circle and its gap
-        break;
-    default:
-        break;
-    }
-    bool oneLine = control.kind != ControlKind::Text;
-    SIZE needed = measure.TextSize(text, oneLine ? 0 : room.cx);
-    if (oneLine && needed.cx > room.cx)
-        return "needs " + std::to_string(needed.cx) + " px of " + std::to_string(room.cx) + " px width";
-    if (!oneLine && needed.cy > room.cy)
-        return "needs " + std::to_string(needed.cy) + " px of " + std::to_string(room.cy) + " px height";
+    win32::unique_memory_dc dc(CreateCompatibleDC(nullptr));
+    win32::unique_select_object font(dc.get(), control.font);
+    const bool wrapped = control.kind == ControlKind::Wrapped;
+    const int width = control.room.cx - control.edges;
+    RECT needed = {0, 0, wrapped ? width : 0, 0};
+    DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &needed,
+              DT_CALCRECT | DT_NOPREFIX | (wrapped ? DT_WORDBREAK : DT_SINGLELINE));
+    if (needed.right > width)
+        return "needs " + std::to_string(needed.right) + " px of " + std::to_string(width) + " px width";
+    if (wrapped && needed.bottom > control.room.cy)
+        return "needs " + std::to_string(needed.bottom) + " px of " + std::to_string(control.room.cy) + " px height";
     return "";
 }
 
 } // namespace
 
+// The controls are those of the real templates: the pages are made and measured as they
+// are, so a template that gives a text less room shows here.
 TEST(LocaleTables, TextsFitTheirControls)
 {
-    DialogTextMeasure measure;
-    ASSERT_TRUE(measure.IsReady()) << "dialog error " << measure.Error();
-    for (const TableCase& param : AllTables) {
-        ParsedTable table = LoadTable(param.id);
-        ASSERT_EQ(table.error, "") << param.id;
-        std::vector<Control> controls(std::begin(CommonControls), std::end(CommonControls));
-        if (param.englishId == 101)
-            controls.insert(controls.end(), std::begin(InstallerControls), std::end(InstallerControls));
-        else
-            controls.insert(controls.end(), std::begin(DownloadControls), std::end(DownloadControls));
-        for (const Control& control : controls) {
-            if (!table.texts.count(control.key))
+    for (bool installerType : {true, false}) {
+        PageSet pages(installerType);
+        const std::vector<MeasuredControl> controls = pages.Controls();
+        ASSERT_FALSE(controls.empty());
+        for (const MeasuredControl& control : controls)
+            EXPECT_EQ(control.reason, "") << control.page << " " << control.key;
+        for (const TableCase& param : AllTables) {
+            if ((param.englishId == 101) != installerType)
                 continue;
-            std::wstring text = DisplayedText(table, control.key);
-            EXPECT_EQ(Clipping(measure, control, text), "")
-                << param.id << " (" << param.localeName << ") " << control.key << ": " << DisplayedTextForLog(text);
+            ParsedTable table = LoadTable(param.id);
+            ASSERT_EQ(table.error, "") << param.id;
+            for (const MeasuredControl& control : controls) {
+                if (!control.reason.empty() || !table.texts.count(control.key))
+                    continue;
+                std::wstring text = DisplayedText(table, control.key);
+                EXPECT_EQ(Clipping(control, text), "")
+                    << param.id << " (" << param.localeName << ") " << control.page << " " << control.key << ": "
+                    << DisplayedTextForLog(text);
+            }
         }
     }
 }

@@ -3,10 +3,9 @@
 #pragma once
 
 #include "framework/CWinApp.h"
+#include "win32/GdiplusSession.h"
 
 #include <commctrl.h>
-#include <objidl.h>
-#include <gdiplus.h>
 
 #include <chrono>
 #include <thread>
@@ -20,9 +19,9 @@ inline void PrepareProcess()
         INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_LINK_CLASS};
         InitCommonControlsEx(&controls);
         AfxInitRichEdit();
-        static Gdiplus::GdiplusStartupInput input;
-        static ULONG_PTR token = 0;
-        Gdiplus::GdiplusStartup(&token, &input, nullptr);
+        // GDI+ stays up until the process ends: pictures may outlive any test.
+        static auto* gdiplus = new win32::GdiplusSession();
+        gdiplus->Start();
         return true;
     }();
     (void)done;
