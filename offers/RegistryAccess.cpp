@@ -83,8 +83,8 @@ bool SoftwareKeyExists(SubkeyCache& cache, const std::wstring& path)
     if (std::find(names.begin(), names.end(), name) == names.end())
         return false;
 
-    win32::unique_hkey firstKey;
-    if (RegOpenKeyExW(rootKey, first.c_str(), 0, view | KEY_READ, firstKey.put()) != ERROR_SUCCESS)
+    win32::unique_hkey& firstKey = cache.openKeys[rootKey][view][first];
+    if (!firstKey && RegOpenKeyExW(rootKey, first.c_str(), 0, view | KEY_READ, firstKey.put()) != ERROR_SUCCESS)
         return false;
     win32::unique_hkey key;
     return RegOpenKeyExW(firstKey.get(), rest.c_str(), 0, view | KEY_READ, key.put()) == ERROR_SUCCESS;
@@ -124,6 +124,7 @@ void CacheSubkeys(SubkeyCache& cache, HKEY root, REGSAM view, const std::wstring
     win32::unique_hkey key = OpenRegistryKey(root, first, view);
     ++cache.enumerations;
     cache.entries[root][view][first] = EnumerateSubkeys(key.get());
+    cache.openKeys[root][view][first] = std::move(key);
 }
 
 bool ValueExists(HKEY key, const std::wstring& name)

@@ -12,10 +12,12 @@
 #include <vector>
 
 // The subkey names of root\software, per root and view, kept for one configuration
-// load so that many configured paths below the same key cost one enumeration.
+// load so that many configured paths below the same key cost one enumeration, and the
+// enumerated key itself, kept open so that each path costs one open.
 struct SubkeyCache {
     // root -> view flag -> first-level key name ("software") -> lower-case subkey names.
     std::map<HKEY, std::map<REGSAM, std::map<std::wstring, std::vector<std::wstring>>>> entries;
+    std::map<HKEY, std::map<REGSAM, std::map<std::wstring, win32::unique_hkey>>> openKeys;
     // How many enumerations filled it (the benchmark reports it).
     int enumerations = 0;
 };
