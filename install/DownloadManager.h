@@ -21,7 +21,8 @@ public:
 
     // Downloads url into a file of the working folder (toWorkingFolder) or of the
     // download folder, named fileName or, when that is empty, after the url. Posts
-    // progress to hwnd. Never throws; (success, error text).
+    // progress to hwnd. Never throws; (success, error text). The file takes its name
+    // only when complete: a failure leaves a file of that name from before as it was.
     std::pair<bool, CString> Download(const CString& url, HWND hwnd, const CString& fileName, bool toWorkingFolder);
     // The second way, over WinINet; called by Download after the first way failed.
     std::pair<bool, CString> DownloadWithWinInet(const CString& url, HWND hwnd, const CString& fileName,
