@@ -4,6 +4,7 @@
 #include "config/FileHelpers.h"
 #include "config/SystemFacts.h"
 #include "offers/Package.h"
+#include "win32/TextConversion.h"
 
 #include <shlwapi.h>
 #include <tlhelp32.h>
@@ -16,13 +17,7 @@ namespace {
 
 CString FromThreadAnsi(const std::string& text)
 {
-    if (text.empty())
-        return CString();
-    int length = MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0)
-        MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-    return CString(std::move(wide));
+    return CString(win32::ToWide(text, CP_THREAD_ACP));
 }
 
 int CountDots(const CString& text)

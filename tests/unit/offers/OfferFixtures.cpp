@@ -3,6 +3,7 @@
 #include "net/AnalyticsEvents.h"
 #include "net/CommonEventData.h"
 #include "tests/common/TestSupport.h"
+#include "win32/TextConversion.h"
 
 #include <shlwapi.h>
 
@@ -12,13 +13,7 @@ namespace offers_testing {
 
 std::string Utf8(const std::wstring& text)
 {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                   nullptr);
-    std::string result(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &result[0], size, nullptr,
-                            nullptr);
-    return result;
+    return win32::ToNarrow(text, CP_UTF8);
 }
 
 void OfferCheckerTest::SetUp()
