@@ -6,9 +6,10 @@
 #include "net/OrvaneException.h"
 #include "win32/ComPtr.h"
 
-#include <shlwapi.h>
+#include <objbase.h>
 #include <gdiplus.h>
 
+#include <cstring>
 #include <system_error>
 
 void Package::DownloadImage(const std::function<void()>& done)
@@ -44,10 +45,22 @@ void Package::StoreImage(std::unique_ptr<std::vector<char>> bytes)
         return;
     if (bytes->size() > 0xFFFFFFFFull)
         throw OrvaneException("Filesize too big?");
-    win32::com_ptr<IStream> stream(
-        ::SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes->data()), static_cast<UINT>(bytes->size())));
-    if (!stream)
+    // A stream over global memory: GDI+ decodes from it at once, while under Wine a
+    // shell memory stream makes the same picture take seconds.
+    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes->size());
+    if (!memory)
         return;
+    if (void* target = ::GlobalLock(memory)) {
+        memcpy(target, bytes->data(), bytes->size());
+        ::GlobalUnlock(memory);
+    }
+    IStream* opened = nullptr;
+    // With delete-on-release the stream owns the memory from here on.
+    if (FAILED(::CreateStreamOnHGlobal(memory, TRUE, &opened)) || !opened) {
+        ::GlobalFree(memory);
+        return;
+    }
+    win32::com_ptr<IStream> stream(opened);
     // The bitmap keeps its own reference to the stream; ours goes when this ends.
     auto image = std::make_shared<Gdiplus::Bitmap>(stream.get());
     if (image->GetLastStatus() != Gdiplus::Ok)

@@ -12,7 +12,9 @@
 #include "locale/LanguageManager.h"
 #include "locale/LanguagePage.h"
 #include "locale/LanguagePageBT.h"
+#include "net/CommonEventData.h"
 #include "offers/LoadingPage.h"
+#include "offers/Package.h"
 #include "offers/ProductPage.h"
 #include "res/resource.h"
 #include "shell/CAboutDlg.h"
@@ -25,6 +27,8 @@
 #include "shell/WindowMessages.h"
 #include "win32/ScopedGdi.h"
 
+#include <chrono>
+
 namespace {
 
 const int BandId = IDC_FRAME_BAND;
@@ -33,6 +37,10 @@ const int HeaderSeparatorId = IDC_HEADER_LINE;
 const int HeaderTitleId = IDC_PRODUCT_TITLE;
 const int PageHostId = IDC_PAGE_HOST;
 const UINT ShowErrorCommand = IDM_SHOW_ERROR;
+// How long the closing events may keep the process after the window is gone. The
+// process needs a few seconds more to end while posts are still running, and all of it
+// stays within 30 s.
+const std::chrono::seconds ClosingEventsLimit(25);
 
 } // namespace
 
@@ -51,7 +59,10 @@ COrvaneDlg::~COrvaneDlg()
     m_icon.SetImage(nullptr);
     auto configuration = ConfigurationManager::GetInstance();
     configuration->productImage.reset();
-    // The packages' pictures (accepted and presented offers) are released here as well.
+    for (const auto& package : configuration->acceptedPackages)
+        package->m_image.reset();
+    for (const auto& package : configuration->presentedPackages)
+        package->m_image.reset();
 }
 
 void COrvaneDlg::DoDataExchange(CDataExchange* pDX)
@@ -267,8 +278,7 @@ void COrvaneDlg::OnButton(ButtonType type)
         } else if (m_wentBack) {
             target = 2;
         } else {
-            // The run's main package is created here from fresh event data and
-            // announces the start of the run (event 1).
+            StartMainPackage();
             target = 1;
         }
         break;
@@ -388,10 +398,51 @@ void COrvaneDlg::OnClose()
     auto configuration = ConfigurationManager::GetInstance();
     configuration->closing = true;
     DownloadManager::GetInstance()->m_cancel = true;
-    // Here every presented offer and the main package send their closing event (5) and
-    // wait for their posts to finish.
+    SendClosingEvents();
     DeleteWorkingFolder();
     CDialogEx::OnCancel();
+}
+
+void COrvaneDlg::StartMainPackage()
+{
+    // The run's main package announces the start of the run (event 1). An event that
+    // cannot be sent changes nothing in the wizard's flow.
+    try {
+        auto configuration = ConfigurationManager::GetInstance();
+        const CommonEventData eventData = BuildCommonEventData();
+        std::shared_ptr<Package> package;
+        if (configuration->wizardType == 2) {
+            package = std::make_shared<Package>(eventData, true, configuration->channelName,
+                                                configuration->productTagFl, configuration->productTitle,
+                                                configuration->productTagH, 0);
+        } else {
+            package = std::make_shared<Package>(eventData, true, CString(), CString(), CString(), CString(), 0);
+        }
+        configuration->mainPackage = package;
+        package->SendEvent(1, nullptr);
+    } catch (const std::exception&) {
+    }
+}
+
+void COrvaneDlg::SendClosingEvents()
+{
+    // Every presented offer, then the main package, reports that the user left (event 5).
+    // The posts run side by side and the wait ends at the deadline whatever the endpoint
+    // does, so a silent server cannot keep the process alive after the window is gone.
+    auto configuration = ConfigurationManager::GetInstance();
+    std::vector<std::shared_ptr<Package>> packages = configuration->presentedPackages;
+    if (configuration->mainPackage)
+        packages.push_back(configuration->mainPackage);
+    for (const auto& package : packages) {
+        try {
+            package->SendEvent(5, nullptr);
+        } catch (const std::exception&) {
+        }
+    }
+    const auto deadline = std::chrono::steady_clock::now() + ClosingEventsLimit;
+    for (const auto& package : packages)
+        if (!package->WaitForEventsUntil(deadline))
+            break;
 }
 
 void COrvaneDlg::DeleteWorkingFolder()

@@ -54,6 +54,8 @@ protected:
 
 private:
     CRect PageHostRect();
+    void StartMainPackage();
+    void SendClosingEvents();
     void AppendCloseItem();
 
     HICON m_hIcon = nullptr;
