@@ -20,6 +20,8 @@ TEST(FileNameFromUrl, KeepsHostileAddressesInsideTheFolder)
         {L"https://h.test/f/setup.exe#part?x", L"setup.exe"},
         {L"https://h.test/f/My%20Setup.exe", L"My Setup.exe"},
         {L"https://h.test/f/%E2%82%AC.exe", L"\u20AC.exe"},
+        // Text beside an escape keeps its characters outside the BMP whole.
+        {L"https://h.test/f/%41\U0001F600.exe", L"A\U0001F600.exe"},
         {L"https://h.test/f/100%.exe", L"100%.exe"},
         {L"https://h.test/f/..%2f..%2fx.exe", L"x.exe"},
         {L"https://h.test/f/a%5C..%5C..%5Cevil.exe", L"evil.exe"},
