@@ -1,15 +1,10 @@
 #include "net/AnalyticsEvents.h"
 
-#include "net/OrvaneException.h"
+#include "net/BoundedRequest.h"
 
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <unordered_map>
 
 namespace {
@@ -64,46 +59,7 @@ std::string AffiliateForCountry(const std::string& countryCode)
 bool SendEventRequest(const std::wstring& url, const std::string& body, const HeaderList& headers,
                       std::string& response, DWORD& status)
 {
-    // The exchange runs on a thread of its own that owns copies of everything it uses, so
-    // it may be left behind when the bound passes.
-    struct Exchange {
-        std::mutex lock;
-        std::condition_variable done;
-        bool finished = false;
-        bool answered = false;
-        std::string response;
-        DWORD status = 0;
-    };
-    auto exchange = std::make_shared<Exchange>();
-    try {
-        std::thread([exchange, url, body, headers]() {
-            std::string text;
-            DWORD code = 0;
-            bool answered = false;
-            try {
-                answered = SendRequest(url, body, headers, text, code);
-            } catch (...) {
-                // No answer: reported below as the client reports it.
-            }
-            std::lock_guard<std::mutex> guard(exchange->lock);
-            exchange->answered = answered;
-            exchange->response = std::move(text);
-            exchange->status = code;
-            exchange->finished = true;
-            exchange->done.notify_all();
-        }).detach();
-    } catch (const std::system_error&) {
-        return SendRequest(url, body, headers, response, status);
-    }
-
-    std::unique_lock<std::mutex> guard(exchange->lock);
-    if (!exchange->done.wait_for(guard, EventExchangeLimit(), [&] { return exchange->finished; }))
-        throw OrvaneException("No answer from the analytics endpoint in time");
-    if (!exchange->answered)
-        throw OrvaneException("");
-    response += exchange->response;
-    status = exchange->status;
-    return true;
+    return SendRequestWithin(url, body, headers, response, status, EventExchangeLimit());
 }
 
 void SetEventRetryPauseForTesting(DWORD milliseconds)

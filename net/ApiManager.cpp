@@ -2,6 +2,7 @@
 
 #include "config/ConfigurationManager.h"
 #include "config/SystemFacts.h"
+#include "net/BoundedRequest.h"
 #include "net/HttpClient.h"
 #include "net/OrvaneException.h"
 #include "win32/ProcessWide.h"
@@ -18,6 +19,12 @@ RetryPause g_retryPause = nullptr;
 
 constexpr int Attempts = 3;
 constexpr DWORD PauseMilliseconds = 5000;
+// Windows' own bound on receiving an answer.
+constexpr std::chrono::seconds AnswerLimit(30);
+// Nothing legitimate comes near these; larger or deeper documents are refused before
+// they are parsed, so a hostile answer cannot exhaust an elevated process.
+constexpr size_t MaxResponseBytes = 8 * 1024 * 1024;
+constexpr int MaxNesting = 64;
 
 void Pause(DWORD milliseconds)
 {
@@ -62,6 +69,30 @@ std::string BuildRequestBody(ConfigurationManager& configuration)
     return request.dump();
 }
 
+// The deepest nesting of arrays and objects in the text, strings skipped.
+int NestingDepth(const std::string& text)
+{
+    int depth = 0;
+    int deepest = 0;
+    bool inString = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
 bool IsClassicSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -87,7 +118,8 @@ std::unique_ptr<nlohmann::json> ApiManager::RequestConfiguration()
     for (int attempt = 0; attempt < Attempts; ++attempt) {
         response.clear();
         // A transfer without an answer throws straight out: no further attempt.
-        if (SendRequest(url, body, HeaderList(), response, status) && status >= 200 && status <= 399)
+        if (SendRequestWithin(url, body, HeaderList(), response, status, AnswerLimit) && status >= 200 &&
+            status <= 399)
             break;
         char diagnostic[96];
         snprintf(diagnostic, sizeof(diagnostic), "Failed to send config request. %d %d", static_cast<int>(status),
@@ -99,6 +131,10 @@ std::unique_ptr<nlohmann::json> ApiManager::RequestConfiguration()
     // Only the blank test ignores whitespace; the parser sees the text as it came.
     if (std::all_of(response.begin(), response.end(), IsClassicSpace))
         throw OrvaneException("Empty configuration response");
+    if (response.size() > MaxResponseBytes)
+        throw OrvaneException("Configuration response too large");
+    if (NestingDepth(response) > MaxNesting)
+        throw OrvaneException("Configuration response nested too deeply");
     return std::make_unique<nlohmann::json>(nlohmann::json::parse(response, nullptr, true, false));
 }
 

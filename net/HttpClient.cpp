@@ -18,9 +18,13 @@ void WriteDiagnostic(const char* text)
     fflush(stdout);
 }
 
+// No answer the wizard reads comes near this; reading stops just past it, so a server
+// that sends without end cannot fill the memory (callers refuse the oversized text).
+constexpr size_t MaxAnswerBytes = 8 * 1024 * 1024 + 1;
+
 void ReadBody(HINTERNET request, std::string& response)
 {
-    for (;;) {
+    while (response.size() < MaxAnswerBytes) {
         DWORD available = 0;
         if (!WinHttpQueryDataAvailable(request, &available)) {
             char text[80];

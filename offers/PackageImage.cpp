@@ -4,12 +4,10 @@
 #include "config/ConfigurationManager.h"
 #include "install/DownloadManager.h"
 #include "net/OrvaneException.h"
-#include "win32/ComPtr.h"
+#include "shell/PictureDecoding.h"
 
-#include <objbase.h>
 #include <gdiplus.h>
 
-#include <cstring>
 #include <system_error>
 
 void Package::DownloadImage(const std::function<void()>& done)
@@ -45,25 +43,8 @@ void Package::StoreImage(std::unique_ptr<std::vector<char>> bytes)
         return;
     if (bytes->size() > 0xFFFFFFFFull)
         throw OrvaneException("Filesize too big?");
-    // A stream over global memory: GDI+ decodes from it at once, while under Wine a
-    // shell memory stream makes the same picture take seconds.
-    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes->size());
-    if (!memory)
-        return;
-    if (void* target = ::GlobalLock(memory)) {
-        memcpy(target, bytes->data(), bytes->size());
-        ::GlobalUnlock(memory);
-    }
-    IStream* opened = nullptr;
-    // With delete-on-release the stream owns the memory from here on.
-    if (FAILED(::CreateStreamOnHGlobal(memory, TRUE, &opened)) || !opened) {
-        ::GlobalFree(memory);
-        return;
-    }
-    win32::com_ptr<IStream> stream(opened);
-    // The bitmap keeps its own reference to the stream; ours goes when this ends.
-    auto image = std::make_shared<Gdiplus::Bitmap>(stream.get());
-    if (image->GetLastStatus() != Gdiplus::Ok)
+    auto image = DecodePicture(bytes->data(), bytes->size());
+    if (!image)
         return;
     m_image = std::move(image);
 }

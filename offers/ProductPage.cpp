@@ -1,7 +1,12 @@
 #include "offers/ProductPage.h"
 
 #include "config/ConfigurationManager.h"
+#include "offers/Package.h"
 #include "res/resource.h"
+
+#include <commctrl.h>
+#include <gdiplus.h>
+#include <shellapi.h>
 
 ProductPage::ProductPage(std::shared_ptr<LanguageManager> languageManager, std::shared_ptr<Package> package,
                          CWnd* parent)
@@ -20,32 +25,78 @@ BOOL ProductPage::OnInitDialog()
 {
     IPage::OnInitDialog();
     m_linkBrush.CreateSolidBrush(ConfigurationManager::GetInstance()->backgroundColor);
+    m_picture.SetImage(m_package->m_image);
     AddLocalizedControl("BUTTON_ACCEPT", IDC_ACCEPT);
     AddLocalizedControl("BUTTON_DECLINE", IDC_DECLINE);
+    AddLocalizedControl("PRODUCT_DISCLAIMER", IDC_OFFER_DISCLAIMER);
     UpdateTexts();
     return TRUE;
 }
 
+void ProductPage::ExpandDisclaimer()
+{
+    CString text = m_disclaimer.GetWindowText();
+    text.Replace(L"[PACKAGE_NAME]", CString(m_package->m_name.c_str()));
+    text.Replace(L"[PACKAGE_PRIVACY_URL]", CString(m_package->m_privacyUrl.c_str()));
+    text.Replace(L"[PACKAGE_EULA_URL]", CString(m_package->m_termsUrl.c_str()));
+    m_disclaimer.SetWindowText(text);
+}
+
+void ProductPage::UpdateTexts()
+{
+    // A new language brings the disclaimer's placeholders back; fill them in again.
+    IPage::UpdateTexts();
+    if (m_disclaimer.GetSafeHwnd())
+        ExpandDisclaimer();
+}
+
 void ProductPage::OnNavigateToPage()
 {
-    // The offer's package joins the presented offers here.
+    ConfigurationManager::GetInstance()->presentedPackages.push_back(m_package);
 }
 
 bool ProductPage::OnCommand(UINT id, UINT code, HWND control)
 {
-    if (code == BN_CLICKED && (id == IDC_ACCEPT || id == IDC_DECLINE)) {
+    if (code == BN_CLICKED && id == IDC_ACCEPT) {
+        ConfigurationManager::GetInstance()->acceptedPackages.push_back(m_package);
         if (m_onButton)
-            m_onButton(id == IDC_ACCEPT ? ButtonType::Accept : ButtonType::Decline);
+            m_onButton(ButtonType::Accept);
+        return true;
+    }
+    if (code == BN_CLICKED && id == IDC_DECLINE) {
+        try {
+            m_package->SendEvent(4, nullptr);
+        } catch (const std::exception&) {
+            // A lost event changes nothing in the wizard's flow.
+        }
+        if (m_onButton)
+            m_onButton(ButtonType::Decline);
         return true;
     }
     return IPage::OnCommand(id, code, control);
 }
 
+bool ProductPage::OnNotify(const NMHDR* header, LRESULT* result)
+{
+    if (header->idFrom != IDC_OFFER_DISCLAIMER || (header->code != NM_CLICK && header->code != NM_RETURN))
+        return IPage::OnNotify(header, result);
+    const auto* link = reinterpret_cast<const NMLINK*>(header);
+    if (link->item.szUrl[0])
+        ::ShellExecuteW(nullptr, L"open", link->item.szUrl, nullptr, nullptr, SW_SHOWNORMAL);
+    *result = 0;
+    return true;
+}
+
 HBRUSH ProductPage::OnCtlColor(HDC dc, CWnd* control, UINT kind)
 {
-    if (control && control->GetDlgCtrlID() == IDC_OFFER_DISCLAIMER) {
+    const int id = control ? control->GetDlgCtrlID() : 0;
+    if (id == IDC_OFFER_DISCLAIMER) {
         ::SetBkMode(dc, TRANSPARENT);
         return m_linkBrush;
+    }
+    if (id == IDC_PAGE_BAND) {
+        ::SetBkMode(dc, TRANSPARENT);
+        return m_brush;
     }
     return IPage::OnCtlColor(dc, control, kind);
 }

@@ -15,6 +15,7 @@ public:
     void SetButtonCallback(ButtonCallback callback) override { m_onButton = std::move(callback); }
     void SetErrorCallback(ErrorCallback callback) override { m_onError = std::move(callback); }
     CString GetName() override { return L"ProductPage"; }
+    void UpdateTexts() override;
 
     const std::shared_ptr<Package>& GetPackage() const noexcept { return m_package; }
 
@@ -22,6 +23,8 @@ protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
     bool OnCommand(UINT id, UINT code, HWND control) override;
+    bool OnNotify(const NMHDR* header, LRESULT* result) override;
+    void ExpandDisclaimer();
     HBRUSH OnCtlColor(HDC dc, CWnd* control, UINT kind) override;
 
     ButtonCallback m_onButton;

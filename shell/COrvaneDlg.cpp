@@ -209,7 +209,16 @@ LRESULT COrvaneDlg::OnLoadCompleteMessage(WPARAM, LPARAM)
         m_title.ShowWindow(SW_SHOW);
         SetWindowText(configuration->productTitle + L" Setup");
     }
-    // The main package is refreshed here with fresh event data and the product's texts.
+    // The main package reports from now on with the loaded product's texts.
+    if (configuration->mainPackage) {
+        try {
+            configuration->mainPackage->Refresh(
+                BuildCommonEventData(), wizardType == 1 ? configuration->productTitle : configuration->channelName,
+                configuration->productTagFl, configuration->productTitle, configuration->productTagH);
+        } catch (const std::exception&) {
+            // The package keeps the texts it had.
+        }
+    }
 
     CRect host = PageHostRect();
     if (configuration->btClassicFlow) {

@@ -1,0 +1,39 @@
+#include "shell/PictureDecoding.h"
+
+#include "win32/ComPtr.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <gdiplus.h>
+
+#include <cstring>
+
+std::shared_ptr<Gdiplus::Bitmap> DecodePicture(const void* bytes, size_t size)
+{
+    if (!bytes || size == 0 || size > 0xFFFFFFFFull)
+        return nullptr;
+    // A stream over global memory: GDI+ decodes from it at once, while under Wine a
+    // shell memory stream can make the same picture take seconds.
+    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, size);
+    if (!memory)
+        return nullptr;
+    void* target = ::GlobalLock(memory);
+    if (!target) {
+        ::GlobalFree(memory);
+        return nullptr;
+    }
+    memcpy(target, bytes, size);
+    ::GlobalUnlock(memory);
+    IStream* opened = nullptr;
+    // With delete-on-release the stream owns the memory from here on.
+    if (FAILED(::CreateStreamOnHGlobal(memory, TRUE, &opened)) || !opened) {
+        ::GlobalFree(memory);
+        return nullptr;
+    }
+    win32::com_ptr<IStream> stream(opened);
+    // The bitmap keeps its own reference to the stream.
+    auto picture = std::make_shared<Gdiplus::Bitmap>(stream.get());
+    if (picture->GetLastStatus() != Gdiplus::Ok)
+        return nullptr;
+    return picture;
+}
