@@ -122,11 +122,15 @@ TEST_F(LoadingRun, OfferPagesFollowTheCatalogAndRejectedOffersReportWhy)
     WizardProcess wizard;
     HWND frame = StartAndLoad(wizard);
     ASSERT_TRUE(frame);
+    const auto pressed = std::chrono::steady_clock::now();
     ASSERT_TRUE(WaitForPage(frame, L"LoadingPage"));
     SaveScreenshot(TypeName + L"-loading-page");
 
     HWND welcome = WaitForPage(frame, L"WelcomePage", Milliseconds(40000));
     ASSERT_TRUE(welcome) << PageName(VisiblePage(frame));
+    printf("from the first Next to the welcome page: %.2f s\n",
+           std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - pressed).count() /
+               1000.0);
     if (DownloadType) {
         EXPECT_EQ(L"Orvane Demo Setup", WindowText(frame));
         EXPECT_EQ(L"Orvane Demo", ItemText(welcome, IDC_PRODUCT_TITLE));
