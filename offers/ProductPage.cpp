@@ -25,7 +25,8 @@ BOOL ProductPage::OnInitDialog()
 {
     IPage::OnInitDialog();
     m_linkBrush.CreateSolidBrush(ConfigurationManager::GetInstance()->backgroundColor);
-    m_picture.SetImage(m_package->m_image);
+    if (m_package)
+        m_picture.SetImage(m_package->m_image);
     AddLocalizedControl("BUTTON_ACCEPT", IDC_ACCEPT);
     AddLocalizedControl("BUTTON_DECLINE", IDC_DECLINE);
     AddLocalizedControl("PRODUCT_DISCLAIMER", IDC_OFFER_DISCLAIMER);
@@ -35,6 +36,8 @@ BOOL ProductPage::OnInitDialog()
 
 void ProductPage::ExpandDisclaimer()
 {
+    if (!m_package)
+        return;
     CString text = m_disclaimer.GetWindowText();
     text.Replace(L"[PACKAGE_NAME]", CString(m_package->m_name.c_str()));
     text.Replace(L"[PACKAGE_PRIVACY_URL]", CString(m_package->m_privacyUrl.c_str()));
@@ -52,20 +55,23 @@ void ProductPage::UpdateTexts()
 
 void ProductPage::OnNavigateToPage()
 {
-    ConfigurationManager::GetInstance()->presentedPackages.push_back(m_package);
+    if (m_package)
+        ConfigurationManager::GetInstance()->presentedPackages.push_back(m_package);
 }
 
 bool ProductPage::OnCommand(UINT id, UINT code, HWND control)
 {
     if (code == BN_CLICKED && id == IDC_ACCEPT) {
-        ConfigurationManager::GetInstance()->acceptedPackages.push_back(m_package);
+        if (m_package)
+            ConfigurationManager::GetInstance()->acceptedPackages.push_back(m_package);
         if (m_onButton)
             m_onButton(ButtonType::Accept);
         return true;
     }
     if (code == BN_CLICKED && id == IDC_DECLINE) {
         try {
-            m_package->SendEvent(4, nullptr);
+            if (m_package)
+                m_package->SendEvent(4, nullptr);
         } catch (const std::exception&) {
             // A lost event changes nothing in the wizard's flow.
         }

@@ -17,22 +17,11 @@ using offers_testing::PlantedFile;
 using offers_testing::RunningProgram;
 using offers_testing::ScratchKey;
 using offers_testing::UniqueKeyName;
+using offers_testing::LowerUtf8;
+using offers_testing::NowSeconds;
 using offers_testing::Utf8;
 
 namespace {
-
-std::string LowerUtf8(std::wstring text)
-{
-    for (auto& ch : text)
-        ch = static_cast<wchar_t>(towlower(ch));
-    return Utf8(text);
-}
-
-uint64_t NowSeconds()
-{
-    using namespace std::chrono;
-    return static_cast<uint64_t>(duration_cast<seconds>(system_clock::now().time_since_epoch()).count());
-}
 
 // Puts a program version in place of the wizard's own for one test.
 class ProgramVersionGuard {

@@ -7,9 +7,24 @@
 
 #include <shlwapi.h>
 
+#include <chrono>
+#include <cwctype>
 #include <stdexcept>
 
 namespace offers_testing {
+
+std::string LowerUtf8(std::wstring text)
+{
+    for (auto& ch : text)
+        ch = static_cast<wchar_t>(towlower(ch));
+    return Utf8(text);
+}
+
+uint64_t NowSeconds()
+{
+    using namespace std::chrono;
+    return static_cast<uint64_t>(duration_cast<seconds>(system_clock::now().time_since_epoch()).count());
+}
 
 std::string Utf8(const std::wstring& text)
 {

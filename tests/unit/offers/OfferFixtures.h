@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,10 @@ namespace offers_testing {
 
 // ASCII or UTF-8 text for the JSON of an offer.
 std::string Utf8(const std::wstring& text);
+// The same, lower-cased first, as configured registry paths are compared.
+std::string LowerUtf8(std::wstring text);
+// The time now, in seconds since 1970 (uninstall times are stored so).
+uint64_t NowSeconds();
 
 class OfferCheckerTest : public testing::Test {
 protected:
