@@ -112,12 +112,13 @@ void ConfigurationManager::PrepareDownloadTypeFolders(const FolderSources& folde
 void ConfigurationManager::PrepareInstallerTypeFolders()
 {
     productTitle = L"Tarvinel";
-    productUrl.Empty();
+    // The response's main product is not read in this type: the product is built in.
+    productUrl = build::IsvProductUrl;
     productPrivacyUrl.Empty();
     productTermsUrl.Empty();
-    installerArguments.Empty();
-    finishLaunchPath.Empty();
-    finishLaunchArguments.Empty();
+    installerArguments = build::IsvInstallerArguments;
+    finishLaunchPath = build::IsvFinishLaunchPath;
+    finishLaunchArguments = build::IsvFinishLaunchArguments;
 
     // The installer type downloads the main product into its own working folder.
     workingFolder = FreshWorkingFolder();

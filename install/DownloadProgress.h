@@ -11,6 +11,8 @@ public:
     void OnProgress(WPARAM percent);
     // The total size is not announced: back to the start, running as a marquee.
     void OnLengthUnavailable();
+    // Work of unknown length (installers running): the bar runs as a marquee.
+    void ShowBusy() { OnLengthUnavailable(); }
     bool IsMarquee() const noexcept { return m_marquee; }
 
     // Handles the worker's two progress messages for a download page. They share their

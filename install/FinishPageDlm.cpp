@@ -1,5 +1,8 @@
 #include "install/FinishPageDlm.h"
 
+#include "config/ConfigurationManager.h"
+#include "install/FrameStyle.h"
+#include "install/ProgramLauncher.h"
 #include "res/resource.h"
 
 FinishPageDlm::FinishPageDlm(std::shared_ptr<LanguageManager> languageManager, CWnd* parent)
@@ -31,15 +34,27 @@ BOOL FinishPageDlm::OnInitDialog()
 
 void FinishPageDlm::OnNavigateToPage()
 {
-    // The page's own start (what the downloaded file offers) belongs here.
+    RemoveMinimizeBox(::GetParent(m_hWnd));
+}
+
+void FinishPageDlm::OnFinish()
+{
+    const CString path = ConfigurationManager::GetInstance()->downloadedFilePath;
+    // Without a downloaded file there is nothing to open or show.
+    if (!path.IsEmpty()) {
+        if (m_launchRadio.GetCheck() == BST_CHECKED)
+            OpenWithAssociatedProgram(path, CString());
+        else if (m_openFolderRadio.GetCheck() == BST_CHECKED)
+            ShowFileInExplorer(path);
+    }
+    if (m_onButton)
+        m_onButton(ButtonType::Finish);
 }
 
 bool FinishPageDlm::OnCommand(UINT id, UINT code, HWND control)
 {
     if (id == IDC_FINISH && code == BN_CLICKED) {
-        // Launching the file or opening its folder happens before the frame ends.
-        if (m_onButton)
-            m_onButton(ButtonType::Finish);
+        OnFinish();
         return true;
     }
     return IPage::OnCommand(id, code, control);

@@ -1,5 +1,8 @@
 #include "install/FinishPageIsv.h"
 
+#include "config/ConfigurationManager.h"
+#include "install/FrameStyle.h"
+#include "install/ProgramLauncher.h"
 #include "res/resource.h"
 
 FinishPageIsv::FinishPageIsv(std::shared_ptr<LanguageManager> languageManager, CWnd* parent)
@@ -29,15 +32,26 @@ BOOL FinishPageIsv::OnInitDialog()
 
 void FinishPageIsv::OnNavigateToPage()
 {
-    // The page's own start (the installed product's launch path) belongs here.
+    RemoveMinimizeBox(::GetParent(m_hWnd));
+}
+
+void FinishPageIsv::OnFinish()
+{
+    if (m_launchCheck.GetCheck() == BST_CHECKED) {
+        auto configuration = ConfigurationManager::GetInstance();
+        const CString path =
+            ExpandFolderPlaceholders(configuration->finishLaunchPath, configuration->GetFolderPlaceholders());
+        if (!path.IsEmpty())
+            OpenWithAssociatedProgram(path, configuration->finishLaunchArguments);
+    }
+    if (m_onButton)
+        m_onButton(ButtonType::Finish);
 }
 
 bool FinishPageIsv::OnCommand(UINT id, UINT code, HWND control)
 {
     if (id == IDC_FINISH && code == BN_CLICKED) {
-        // Launching the installed product happens before the frame ends.
-        if (m_onButton)
-            m_onButton(ButtonType::Finish);
+        OnFinish();
         return true;
     }
     return IPage::OnCommand(id, code, control);

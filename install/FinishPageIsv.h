@@ -18,6 +18,8 @@ protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
     bool OnCommand(UINT id, UINT code, HWND control) override;
+    // Carries out the chosen action, then ends the wizard.
+    void OnFinish();
 
     ButtonCallback m_onButton;
     ErrorCallback m_onError;

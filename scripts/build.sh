@@ -13,11 +13,15 @@ for arg in "$@"; do
 done
 [ "${#types[@]}" -gt 0 ] || types=(DLM ISV)
 jobs="$(nproc)"
+# shellcheck source=isv-product.sh
+source "$root/scripts/isv-product.sh"
 for type in "${types[@]}"; do
   dir="$root/build/$(echo "$type" | tr 'A-Z' 'a-z')"
+  product=()
+  [ "$type" != ISV ] || product=("${isv_product_args[@]}")
   cmake -S "$root" -B "$dir" -G "Unix Makefiles" \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-    -DORVANE_WIZARD_TYPE="$type" -DORVANE_BUILD_TESTS="$tests" >/dev/null
+    -DORVANE_WIZARD_TYPE="$type" -DORVANE_BUILD_TESTS="$tests" "${product[@]}" >/dev/null
   cmake --build "$dir" -j "$jobs" -- --no-print-directory -s
   echo "build: $type -> ${dir#$root/}/OrvaneSetup.exe"
 done

@@ -10,8 +10,12 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 type="${1:-DLM}"
 "$root/scripts/setup.sh"
 dir="$root/build/$(echo "$type" | tr 'A-Z' 'a-z')"
+# shellcheck source=isv-product.sh
+source "$root/scripts/isv-product.sh"
+product=()
+[ "$type" != ISV ] || product=("${isv_product_args[@]}")
 cmake -S "$root" -B "$dir" -G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DORVANE_WIZARD_TYPE="$type" >/dev/null
+  -DORVANE_WIZARD_TYPE="$type" "${product[@]}" >/dev/null
 cmake --build "$dir" -j "$(nproc)" --target OrvaneSetup -- --no-print-directory -s
 mkdir -p "$root/out"
 

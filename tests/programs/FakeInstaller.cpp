@@ -1,6 +1,8 @@
 // Stands in for an installer in the launch tests. It writes its own command line
-// (UTF-8) to a marker file next to itself, named like the program with ".marker" in
-// place of ".exe", and exits with the code of an "exit=N" argument (0 without one).
+// (UTF-8) to a marker file named like the program with ".marker" in place of ".exe":
+// next to itself, or in the folder ORVANE_MARKER_DIR names (the wizard removes its
+// working folder at the end, and its installers inherit the test's environment). It
+// exits with the code of an "exit=N" argument, else of ORVANE_FAKE_EXIT_CODE, else 0.
 // "sleep=MS" makes it wait that long before it writes the marker.
 #include "win32/UniqueResource.h"
 
@@ -13,6 +15,9 @@
 int wmain(int argc, wchar_t** argv)
 {
     unsigned exitCode = 0;
+    wchar_t value[MAX_PATH] = {};
+    if (GetEnvironmentVariableW(L"ORVANE_FAKE_EXIT_CODE", value, MAX_PATH) > 0)
+        exitCode = static_cast<unsigned>(wcstoul(value, nullptr, 10));
     for (int i = 1; i < argc; ++i) {
         if (wcsncmp(argv[i], L"exit=", 5) == 0)
             exitCode = static_cast<unsigned>(wcstoul(argv[i] + 5, nullptr, 10));
@@ -23,6 +28,9 @@ int wmain(int argc, wchar_t** argv)
     wchar_t self[MAX_PATH] = {};
     DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring marker(self, length);
+    DWORD folderLength = GetEnvironmentVariableW(L"ORVANE_MARKER_DIR", value, MAX_PATH);
+    if (folderLength > 0 && folderLength < MAX_PATH)
+        marker = std::wstring(value) + L"\\" + marker.substr(marker.find_last_of(L"\\/") + 1);
     size_t dot = marker.rfind(L'.');
     if (dot != std::wstring::npos)
         marker.resize(dot);

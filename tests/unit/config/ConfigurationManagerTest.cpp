@@ -113,8 +113,11 @@ TEST(ConfigurationManager, InstallerTypeDownloadsIntoItsWorkingFolder)
     ASSERT_FALSE(c.workingFolder.IsEmpty());
     EXPECT_TRUE(PathIsDirectoryW(c.workingFolder));
     EXPECT_EQ(c.downloadFolder, c.workingFolder);
-    EXPECT_TRUE(c.productUrl.IsEmpty());
-    EXPECT_TRUE(c.finishLaunchPath.IsEmpty());
+    // The product is the one built in (none by default).
+    EXPECT_EQ(c.productUrl, build::IsvProductUrl);
+    EXPECT_EQ(c.installerArguments, build::IsvInstallerArguments);
+    EXPECT_EQ(c.finishLaunchPath, build::IsvFinishLaunchPath);
+    EXPECT_EQ(c.finishLaunchArguments, build::IsvFinishLaunchArguments);
 }
 
 TEST(ConfigurationManager, UnknownWizardTypeSaysSoOnceAndPreparesNoFolders)
