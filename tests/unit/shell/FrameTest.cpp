@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,7 +35,15 @@ public:
         gui_test::PrepareProcess();
         Create(IDD_ORVANE_DIALOG, nullptr);
         Pump();
+        // The tests play the loading page's part themselves; the real load that the
+        // first Next starts must not hand its own list to the frame as well.
+        if (auto* loading = GetPages().size() > 1 ? dynamic_cast<LoadingPage*>(GetPages()[1].get()) : nullptr) {
+            m_ready = loading->onPackagesReady;
+            loading->onPackagesReady = nullptr;
+        }
     }
+    // The frame's hand-over of the loaded offers.
+    const std::function<void(std::vector<std::shared_ptr<Package>>)>& Ready() const { return m_ready; }
     using COrvaneDlg::OnClose;
     using COrvaneDlg::OnCommand;
 
@@ -51,6 +60,9 @@ public:
         PostMessage(WM_LOAD_COMPLETE, 0, 0);
         Pump();
     }
+
+private:
+    std::function<void(std::vector<std::shared_ptr<Package>>)> m_ready;
 };
 
 std::vector<std::wstring> ExpectedSequence()
@@ -154,11 +166,9 @@ TEST(Frame, EachAcceptedOfferGetsItsOwnPageBeforeTheDownloadPage)
 {
     Frame frame;
     frame.OnButton(ButtonType::Next);
-    auto* loading = dynamic_cast<LoadingPage*>(frame.GetPages().at(1).get());
-    ASSERT_TRUE(loading);
-    ASSERT_TRUE(loading->onPackagesReady);
+    ASSERT_TRUE(frame.Ready());
     // Two offers (their packages are not looked at while the pages are made).
-    loading->onPackagesReady(std::vector<std::shared_ptr<Package>>(2));
+    frame.Ready()(std::vector<std::shared_ptr<Package>>(2));
     Pump();
 
     auto names = frame.Names();
