@@ -1,6 +1,6 @@
 #include "config/ConfigurationManager.h"
 
-#include "BuildSettings.h"
+#include "config/BuildSettings.h"
 #include "config/SystemFacts.h"
 #include "framework/Afx.h"
 #include "win32/ProcessWide.h"

@@ -10,10 +10,10 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 size_mib="${1:-256}"
 rounds="${ORVANE_BENCH_ROUNDS:-3}"
-build="$root/build/dlm"
+build="$root/build"
 
 if [ -z "${ORVANE_SANDBOX:-}" ]; then
-  "$root/scripts/build.sh" DLM >/dev/null
+  "$root/scripts/build.sh" --configure-only
   cmake --build "$build" -j "$(nproc)" --target bench_winhttp_loop bench_download_manager -- --no-print-directory -s
   exec "$root/scripts/sandbox.sh" "$0" "$@"
 fi

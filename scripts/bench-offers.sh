@@ -5,13 +5,13 @@
 # of the whole load and per offer (median of ROUNDS loads, default 5) and how often the
 # checker enumerated subkeys, resolved App Paths entries and listed the processes.
 #   scripts/bench-offers.sh [ROUNDS]
-# ORVANE_BENCH_BUILD names another build folder to use (default build/dlm, built first).
+# ORVANE_BENCH_BUILD names another build folder to use (default build, built first).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${ORVANE_BENCH_BUILD:-$root/build/dlm}"
+build="${ORVANE_BENCH_BUILD:-$root/build}"
 
 if [ -z "${ORVANE_SANDBOX:-}" ]; then
-  [ -n "${ORVANE_BENCH_BUILD:-}" ] || "$root/scripts/build.sh" DLM >/dev/null
+  [ -n "${ORVANE_BENCH_BUILD:-}" ] || "$root/scripts/build.sh" --configure-only
   cmake --build "$build" -j "$(nproc)" --target bench_offer_checks -- --no-print-directory -s
   exec "$root/scripts/sandbox.sh" "$0" "$@"
 fi

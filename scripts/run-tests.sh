@@ -13,7 +13,7 @@ passed=0
 failed=0
 status=0
 # ORVANE_BUILD_DIRS names other build folders (a developer's own, for example).
-for dir in ${ORVANE_BUILD_DIRS:-"$root/build/dlm" "$root/build/isv"}; do
+for dir in ${ORVANE_BUILD_DIRS:-"$root/build"}; do
   [ -f "$dir/CTestTestfile.cmake" ] || continue
   echo "== tests of ${dir#$root/}"
   log="$ORVANE_SANDBOX/ctest-$(basename "$dir").log"

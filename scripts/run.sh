@@ -9,14 +9,11 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 type="${1:-DLM}"
 "$root/scripts/setup.sh"
-dir="$root/build/$(echo "$type" | tr 'A-Z' 'a-z')"
-# shellcheck source=isv-product.sh
-source "$root/scripts/isv-product.sh"
-product=()
-[ "$type" != ISV ] || product=("${isv_product_args[@]}")
-cmake -S "$root" -B "$dir" -G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DORVANE_WIZARD_TYPE="$type" "${product[@]}" >/dev/null
-cmake --build "$dir" -j "$(nproc)" --target OrvaneSetup -- --no-print-directory -s
+folder="$(echo "$type" | tr 'A-Z' 'a-z')"
+dir="$root/build"
+# The shared build folder of scripts/build.sh; only this type's wizard is built.
+"$root/scripts/build.sh" --configure-only
+cmake --build "$dir" -j "$(nproc)" --target "OrvaneSetup_$folder" -- --no-print-directory -s
 mkdir -p "$root/out"
 
 if [ -n "${DISPLAY:-}" ] && [ -S "/tmp/.X11-unix/X${DISPLAY#*:}" ]; then
@@ -25,4 +22,4 @@ if [ -n "${DISPLAY:-}" ] && [ -S "/tmp/.X11-unix/X${DISPLAY#*:}" ]; then
 else
   echo "run: no display; starting the $type wizard on a private Xvfb display for ${ORVANE_RUN_SECONDS:-30} s"
 fi
-exec "$root/scripts/sandbox.sh" "$root/scripts/run-wizard.sh" "$dir/OrvaneSetup.exe"
+exec "$root/scripts/sandbox.sh" "$root/scripts/run-wizard.sh" "$dir/$folder/OrvaneSetup.exe"

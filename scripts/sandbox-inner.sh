@@ -70,5 +70,16 @@ wineboot -i >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null 2>&1
 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /d 1 /f >/dev/null 2>&1
 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d 'no-debugger.exe' /f >/dev/null 2>&1
+if [ -z "${ORVANE_USE_DISPLAY:-}" ]; then
+  # On Xvfb the windows live in Wine's virtual desktop, which draws their captions and
+  # frames as Windows does. Without it every top-level window is an X window with no
+  # window manager, and each one that closes waits 2 s for a state change that never comes.
+  # The desktop is made when the first program starts, so the server starts afresh.
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
+  wineserver -k
+  wineserver -w
+  wineserver -p
+fi
 
 "$@"

@@ -1,6 +1,6 @@
 #include "shell/COrvaneDlg.h"
 
-#include "BuildSettings.h"
+#include "config/BuildSettings.h"
 #include "config/ConfigurationManager.h"
 #include "framework/Afx.h"
 #include "install/DownloadManager.h"

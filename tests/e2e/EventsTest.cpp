@@ -1,6 +1,6 @@
 // What the wizard reports to the analytics endpoint as the user goes through it, read
 // back from the content host's event store.
-#include "BuildSettings.h"
+#include "config/BuildSettings.h"
 #include "res/resource.h"
 #include "tests/common/ContentHostControl.h"
 #include "tests/e2e/WizardDriver.h"

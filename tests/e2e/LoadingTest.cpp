@@ -1,6 +1,6 @@
 // From the first Next to the last offer page: the configuration the content host
 // serves decides which pages the real wizard shows, and what it reports.
-#include "BuildSettings.h"
+#include "config/BuildSettings.h"
 #include "res/resource.h"
 #include "tests/common/ContentHostControl.h"
 #include "tests/e2e/WizardDriver.h"

@@ -1,10 +1,12 @@
 #include "tests/e2e/WizardDriver.h"
 
 #include "res/resource.h"
+#include "tests/e2e/DriverSettings.h"
 #include "win32/GdiplusSession.h"
 #include "win32/ScopedGdi.h"
 #include "win32/UniqueProcessInformation.h"
 
+#include <shlobj.h>
 #include <shlwapi.h>
 
 #include <memory>
@@ -124,7 +126,7 @@ bool WizardProcess::Start(const std::wstring& fileName)
 {
     Kill();
     m_copy = TempPath() + fileName;
-    if (!CopyFileW(WindowsPath(ORVANE_WIZARD_EXE).c_str(), m_copy.c_str(), FALSE))
+    if (!CopyFileW(WindowsPath(WizardProgramPath).c_str(), m_copy.c_str(), FALSE))
         return false;
     std::wstring commandLine = L"\"" + m_copy + L"\"";
     STARTUPINFOW startup = {};
@@ -339,8 +341,8 @@ COLORREF ScreenPixel(int x, int y)
 std::wstring SaveScreenshot(const std::wstring& name)
 {
     StartGdiplus();
-    std::wstring folder = WindowsPath(ORVANE_SCREENSHOT_DIR);
-    CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring folder = WindowsPath(ScreenshotFolderPath);
+    SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
     std::wstring path = folder + L"\\" + name + L".png";
 
     int width = GetSystemMetrics(SM_CXSCREEN);

@@ -1,5 +1,5 @@
 // The wizard as a user meets it, in the type it was built as.
-#include "BuildSettings.h"
+#include "config/BuildSettings.h"
 #include "res/resource.h"
 #include "tests/e2e/WizardDriver.h"
 

@@ -1,5 +1,5 @@
 #include "config/ConfigurationManager.h"
-#include "BuildSettings.h"
+#include "config/BuildSettings.h"
 #include "tests/common/TestSupport.h"
 
 #include <gtest/gtest.h>

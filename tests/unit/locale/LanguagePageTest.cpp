@@ -1,4 +1,4 @@
-#include "BuildSettings.h"
+#include "config/BuildSettings.h"
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
 #include "res/resource.h"

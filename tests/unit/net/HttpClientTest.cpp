@@ -1,4 +1,4 @@
-#include "BuildSettings.h"
+#include "config/BuildSettings.h"
 #include "config/SystemFacts.h"
 #include "net/HttpClient.h"
 #include "net/OrvaneException.h"

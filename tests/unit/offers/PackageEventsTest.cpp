@@ -250,8 +250,9 @@ TEST_F(PackageEventsTest, DownloadsTheOfferPicture)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         EXPECT_EQ(1, calls.load());
         EXPECT_EQ(c.picture, static_cast<bool>(offer->m_image));
-        if (offer->m_image)
+        if (offer->m_image) {
             EXPECT_GT(offer->m_image->GetWidth(), 0u);
+        }
         offer->m_image.reset();
         EXPECT_FALSE(m_host.Requests("/f/img/notes.png").empty());
     }
