@@ -262,11 +262,21 @@ void COrvaneDlg::ShowPage(size_t index)
     page->OnNavigateToPage();
 
     CString name = page->GetName();
-    if (name == L"DownloadPageDLM" || name == L"DownloadPageISV")
+    if (name == L"DownloadPageDLM" || name == L"DownloadPageISV") {
         ::RemoveMenu(GetSystemMenu(FALSE), SC_CLOSE, MF_BYCOMMAND);
-    else if (name == L"FinishPageDLM" || name == L"FinishPageISV")
+        RedrawCaption();
+    } else if (name == L"FinishPageDLM" || name == L"FinishPageISV") {
         AppendCloseItem();
+        RedrawCaption();
+    }
     ::OutputDebugStringW(name + L"\n");
+}
+
+// The caption's close button follows the system menu only when the frame is drawn again.
+void COrvaneDlg::RedrawCaption()
+{
+    ::SetWindowPos(GetSafeHwnd(), nullptr, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
 void COrvaneDlg::AppendCloseItem()
@@ -325,6 +335,7 @@ void COrvaneDlg::ShowErrorPage(const CString& title, const CString& text)
     }
     m_errorShown = true;
     AppendCloseItem();
+    RedrawCaption();
 }
 
 bool COrvaneDlg::OnCommand(UINT id, UINT code, HWND control)

@@ -57,6 +57,7 @@ private:
     void StartMainPackage();
     void SendClosingEvents();
     void AppendCloseItem();
+    void RedrawCaption();
 
     HICON m_hIcon = nullptr;
     std::vector<std::unique_ptr<IPage>> m_pages;

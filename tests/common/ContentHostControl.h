@@ -35,6 +35,8 @@ public:
     // The stored analytics events: {"id", "time", "kind", "record", "signature_ok", "authorization"}.
     nlohmann::json Events() const;
 
+    // Standard base64 of bytes, as an answer's "body_base64" takes them.
+    static std::string Base64(const std::string& bytes);
     // The header pairs of one logged request, in the order they arrived.
     static std::vector<std::pair<std::string, std::string>> Headers(const nlohmann::json& request);
 

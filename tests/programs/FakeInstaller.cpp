@@ -3,7 +3,8 @@
 // next to itself, or in the folder ORVANE_MARKER_DIR names (the wizard removes its
 // working folder at the end, and its installers inherit the test's environment). It
 // exits with the code of an "exit=N" argument, else of ORVANE_FAKE_EXIT_CODE, else 0.
-// "sleep=MS" makes it wait that long before it writes the marker.
+// "sleep=MS", or else ORVANE_FAKE_SLEEP_MS, makes it wait that long before it writes the
+// marker.
 #include "win32/UniqueResource.h"
 
 #include <windows.h>
@@ -18,12 +19,17 @@ int wmain(int argc, wchar_t** argv)
     wchar_t value[MAX_PATH] = {};
     if (GetEnvironmentVariableW(L"ORVANE_FAKE_EXIT_CODE", value, MAX_PATH) > 0)
         exitCode = static_cast<unsigned>(wcstoul(value, nullptr, 10));
+    DWORD sleepMs = 0;
+    if (GetEnvironmentVariableW(L"ORVANE_FAKE_SLEEP_MS", value, MAX_PATH) > 0)
+        sleepMs = static_cast<DWORD>(wcstoul(value, nullptr, 10));
     for (int i = 1; i < argc; ++i) {
         if (wcsncmp(argv[i], L"exit=", 5) == 0)
             exitCode = static_cast<unsigned>(wcstoul(argv[i] + 5, nullptr, 10));
         else if (wcsncmp(argv[i], L"sleep=", 6) == 0)
-            Sleep(static_cast<DWORD>(wcstoul(argv[i] + 6, nullptr, 10)));
+            sleepMs = static_cast<DWORD>(wcstoul(argv[i] + 6, nullptr, 10));
     }
+    if (sleepMs > 0)
+        Sleep(sleepMs);
 
     wchar_t self[MAX_PATH] = {};
     DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);

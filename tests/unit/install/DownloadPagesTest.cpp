@@ -11,7 +11,7 @@
 #include "DownloadFixtures.h"
 #include "InstallFixtures.h"
 #include "PageFixtures.h"
-#include "ZipBuilder.h"
+#include "tests/common/ZipBuilder.h"
 #include "tests/common/ContentHostControl.h"
 
 #include <commctrl.h>
@@ -47,7 +47,7 @@ protected:
     }
     std::string Serve(const std::string& name, const std::string& bytes)
     {
-        return ServeAnswer(name, nlohmann::json{{"body_base64", Base64(bytes)}, {"times", 0}});
+        return ServeAnswer(name, nlohmann::json{{"body_base64", ContentHostControl::Base64(bytes)}, {"times", 0}});
     }
     // A path below the file base that the host does not have (404).
     std::string Missing(const std::string& name) const { return m_prefix + name; }

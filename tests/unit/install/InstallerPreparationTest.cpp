@@ -3,7 +3,7 @@
 #include "install/ZipExtraction.h"
 
 #include "InstallFixtures.h"
-#include "ZipBuilder.h"
+#include "tests/common/ZipBuilder.h"
 #include "tests/common/TestSupport.h"
 
 #include <gtest/gtest.h>

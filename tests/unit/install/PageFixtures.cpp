@@ -102,29 +102,6 @@ std::shared_ptr<Package> OfferPackage(const std::string& code, const std::string
     return std::make_shared<Package>(BuildCommonEventData(), offer, false, std::string(), 0);
 }
 
-std::string Base64(const std::string& bytes)
-{
-    static const char* const digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text;
-    size_t i = 0;
-    for (; i + 2 < bytes.size(); i += 3) {
-        const unsigned value = (static_cast<unsigned char>(bytes[i]) << 16) |
-                               (static_cast<unsigned char>(bytes[i + 1]) << 8) | static_cast<unsigned char>(bytes[i + 2]);
-        for (int shift = 18; shift >= 0; shift -= 6)
-            text += digits[(value >> shift) & 63];
-    }
-    if (i < bytes.size()) {
-        unsigned value = static_cast<unsigned char>(bytes[i]) << 16;
-        if (i + 1 < bytes.size())
-            value |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        text += digits[(value >> 18) & 63];
-        text += digits[(value >> 12) & 63];
-        text += i + 1 < bytes.size() ? digits[(value >> 6) & 63] : '=';
-        text += '=';
-    }
-    return text;
-}
-
 std::string FakeInstallerBytes()
 {
     return ReadFileBytes(FakeInstallerPath());

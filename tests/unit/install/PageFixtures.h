@@ -89,9 +89,6 @@ private:
 std::shared_ptr<Package> MainPackage();
 std::shared_ptr<Package> OfferPackage(const std::string& code, const std::string& url, const std::string& arguments);
 
-// Bytes as base64 text (the content host's scripted bodies).
-std::string Base64(const std::string& bytes);
-
 // The stand-in installer's bytes (tests/programs/FakeInstaller.cpp).
 std::string FakeInstallerBytes();
 // Waits (up to 10 s) for the marker of a program started without waiting; its command line.

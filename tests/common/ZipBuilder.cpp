@@ -1,4 +1,4 @@
-#include "ZipBuilder.h"
+#include "tests/common/ZipBuilder.h"
 
 #include <zlib.h>
 
