@@ -366,3 +366,141 @@ TEST_F(FullRun, AcceptedOffersStartWithTheirArgumentsAndAFailedOneIsReported)
         EXPECT_FALSE(Exists(folder)) << "Finish removes the working folder";
     DeleteFileW(saved.c_str());
 }
+
+TEST_F(FullRun, AProductThatCannotBeDownloadedLeavesNothingAndEndsOnTheErrorPage)
+{
+    if (!DownloadType)
+        GTEST_SKIP() << "the download type's run";
+    m_productFile = "OrvaneDemo-" + m_name + ".exe";
+    const std::wstring saved = KnownFolder(FOLDERID_Downloads) + L"\\" + std::wstring(m_productFile.begin(), m_productFile.end());
+    // Neither way of downloading finds the product.
+    m_productUrl = Files + "e2e/missing.exe";
+    Serve("e2e/quill.exe", m_installer);
+    Publish(json::array({Offer("offer-quill", "Quill Notes", "e2e/quill.exe", "/silent", 1)}));
+
+    ASSERT_TRUE(RunToDownload());
+    HWND error = WaitForPage(m_frame, L"ErrorPage", Milliseconds(60000));
+    ASSERT_TRUE(error) << PageName(VisiblePage(m_frame));
+    EXPECT_EQ(ItemText(error, IDC_ERROR_TITLE), L"Error in downloading");
+    EXPECT_TRUE(CloseButtonLooksEnabled(m_frame));
+    SaveScreenshot(L"dlm-run-download-error");
+    // The offers still went their way before the error showed.
+    EXPECT_NE(WaitForMarker(L"quill.exe").find("quill.exe\" /silent"), std::string::npos);
+    const auto outcomes = WaitForOutcomes(2);
+    ASSERT_EQ(outcomes.size(), 2u) << testing::PrintToString(outcomes);
+    EXPECT_EQ(outcomes[0].rfind("main 3 DOWNLOAD FAILED: ", 0), 0u) << outcomes[0];
+    EXPECT_EQ(outcomes[1], "offer-quill 3");
+    EXPECT_FALSE(Exists(saved));
+    EXPECT_FALSE(Exists(saved + L".part"));
+    EXPECT_EQ(m_host.Requests("/f/e2e/missing.exe").size(), 2u) << "one try each way";
+
+    ASSERT_TRUE(Click(error, IDC_CLOSE));
+    EXPECT_TRUE(m_wizard.WaitForExit(DefaultWait));
+}
+
+TEST_F(FullRun, QuittingDuringTheDownloadStartsNothingMoreAndReportsTheRun)
+{
+    // A product that takes a minute to arrive.
+    const std::string product = Serve("product/OrvaneDemo.exe", m_installer, 1000);
+    m_productUrl = Files + product;
+    Serve("e2e/quill.exe", m_installer);
+    Publish(json::array({Offer("offer-quill", "Quill Notes", "e2e/quill.exe", "/silent", 1)}));
+
+    HWND page = RunToDownload();
+    ASSERT_TRUE(page);
+    ASSERT_EQ(PageName(page), L"DownloadPage");
+    ASSERT_TRUE(WaitUntil([&] { return !m_host.Requests("/f/" + product).empty(); }));
+    PostMessageW(m_frame, WM_CLOSE, 0, 0);
+    HWND box = WaitForMessageBox(m_wizard);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(MessageBoxText(box), L"Are you sure you want to exit the installer?");
+    AnswerMessageBox(box, IDOK);
+    EXPECT_TRUE(m_wizard.WaitForExit(Milliseconds(30000)));
+
+    // The closing report covers the product and the offer shown; nothing else started.
+    EXPECT_EQ(EventsOfKind("5"), 2u) << m_host.Events().dump();
+    EXPECT_TRUE(Outcomes().empty()) << testing::PrintToString(Outcomes());
+    EXPECT_TRUE(m_host.Requests("/f/e2e/quill.exe").empty());
+    Sleep(500);
+    EXPECT_TRUE(Markers().empty());
+}
+
+TEST_F(FullRun, TheInstallerTypeWaitsForTheProductThenStartsTheOffersAndLaunchesIt)
+{
+    if (DownloadType)
+        GTEST_SKIP() << "the installer type's run";
+    // The product's installer is the one built in; it runs for a while.
+    Serve("product/OrvaneDemo.exe", m_installer);
+    Serve("e2e/quill.exe", m_installer);
+    Serve("e2e/bundle.zip", ZipBuilder().Add("bundle_setup.exe", m_installer).Bytes());
+    Publish(json::array({Offer("offer-quill", "Quill Notes", "e2e/quill.exe", "/silent", 1),
+                         Offer("offer-bundle", "Harbor Bundle", "e2e/bundle.zip", "/quiet", 2)}));
+    SetEnvironmentVariableW(L"ORVANE_FAKE_SLEEP_MS", L"2500");
+    // What the finish page starts: the product as its installer would have put it.
+    const std::wstring installed = KnownFolder(FOLDERID_LocalAppData) + L"\\OrvaneDemo";
+    CreateDirectoryW(installed.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW((OwnFolder() + L"\\fake_installer.exe").c_str(), (installed + L"\\OrvaneDemo.exe").c_str(),
+                          FALSE));
+
+    HWND page = RunToDownload(L"isv-run");
+    ASSERT_TRUE(page);
+    ASSERT_EQ(PageName(page), L"DownloadPage");
+    EXPECT_FALSE(CloseButtonLooksEnabled(m_frame));
+    // While the product's installer runs, closing warns of the installers and the
+    // offers wait for it.
+    ASSERT_TRUE(WaitUntil([&] { return Exists(m_markers + L"\\OrvaneDemo.started"); }));
+    SaveScreenshot(L"isv-run-5-installing");
+    PostMessageW(m_frame, WM_CLOSE, 0, 0);
+    HWND box = WaitForMessageBox(m_wizard);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(MessageBoxText(box), L"Some installer processes are already running in the background and will "
+                                   L"finish momentarily. Are you sure you would like to exit?");
+    AnswerMessageBox(box, IDCANCEL);
+    EXPECT_EQ(Marker(L"quill.exe"), "");
+    EXPECT_FALSE(Exists(m_markers + L"\\quill.started"));
+
+    HWND finish = WaitForPage(m_frame, L"FinishPageISV", Milliseconds(30000));
+    ASSERT_TRUE(finish) << PageName(VisiblePage(m_frame));
+    SaveScreenshot(L"isv-run-6-finish");
+    EXPECT_TRUE(CloseButtonLooksEnabled(m_frame));
+    EXPECT_NE(Marker(L"OrvaneDemo.exe").find("OrvaneDemo.exe\" /S"), std::string::npos) << Marker(L"OrvaneDemo.exe");
+    EXPECT_NE(WaitForMarker(L"quill.exe").find("quill.exe\" /silent"), std::string::npos);
+    EXPECT_NE(WaitForMarker(L"bundle_setup.exe").find("bundle_setup.exe\" /quiet"), std::string::npos);
+    EXPECT_EQ(WaitForOutcomes(3), (std::vector<std::string>{"main 3", "offer-bundle 3", "offer-quill 3"}));
+
+    // Finish with the box ticked starts the installed product and removes the working folder.
+    const auto working = WorkingFolders();
+    ASSERT_FALSE(working.empty());
+    ASSERT_EQ(SendMessageW(GetDlgItem(finish, IDC_LAUNCH_CHECKBOX), BM_GETCHECK, 0, 0), BST_CHECKED);
+    ASSERT_TRUE(Click(finish, IDC_FINISH));
+    EXPECT_TRUE(m_wizard.WaitForExit(DefaultWait));
+    std::string launched;
+    EXPECT_TRUE(WaitUntil([&] {
+        launched = Marker(L"OrvaneDemo.exe");
+        return launched.find("\\OrvaneDemo\\OrvaneDemo.exe") != std::string::npos;
+    })) << launched;
+    for (const auto& folder : working)
+        EXPECT_FALSE(Exists(folder)) << "Finish removes the working folder";
+    RemoveTree(installed);
+}
+
+TEST_F(FullRun, AFailingProductInstallerEndsOnTheErrorPageAfterTheOffers)
+{
+    if (DownloadType)
+        GTEST_SKIP() << "the installer type's run";
+    Serve("product/OrvaneDemo.exe", m_installer);
+    Serve("e2e/quill.exe", m_installer);
+    Publish(json::array({Offer("offer-quill", "Quill Notes", "e2e/quill.exe", "/silent", 1)}));
+    SetEnvironmentVariableW(L"ORVANE_FAKE_EXIT_CODE", L"1");
+
+    ASSERT_TRUE(RunToDownload());
+    HWND error = WaitForPage(m_frame, L"ErrorPage", Milliseconds(30000));
+    ASSERT_TRUE(error) << PageName(VisiblePage(m_frame));
+    EXPECT_EQ(ItemText(error, IDC_ERROR_TITLE), L"Error occurred while installing Tarvinel.");
+    SaveScreenshot(L"isv-run-install-error");
+    EXPECT_NE(WaitForMarker(L"quill.exe").find("quill.exe\" /silent"), std::string::npos);
+    EXPECT_EQ(WaitForOutcomes(2),
+              (std::vector<std::string>{"main 3 EXEC FAILED: exit code = 1", "offer-quill 3"}));
+    ASSERT_TRUE(Click(error, IDC_CLOSE));
+    EXPECT_TRUE(m_wizard.WaitForExit(DefaultWait));
+}

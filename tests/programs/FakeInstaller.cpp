@@ -4,7 +4,7 @@
 // working folder at the end, and its installers inherit the test's environment). It
 // exits with the code of an "exit=N" argument, else of ORVANE_FAKE_EXIT_CODE, else 0.
 // "sleep=MS", or else ORVANE_FAKE_SLEEP_MS, makes it wait that long before it writes the
-// marker.
+// marker; it then says it runs by writing an empty ".started" file first.
 #include "win32/UniqueResource.h"
 
 #include <windows.h>
@@ -28,8 +28,6 @@ int wmain(int argc, wchar_t** argv)
         else if (wcsncmp(argv[i], L"sleep=", 6) == 0)
             sleepMs = static_cast<DWORD>(wcstoul(argv[i] + 6, nullptr, 10));
     }
-    if (sleepMs > 0)
-        Sleep(sleepMs);
 
     wchar_t self[MAX_PATH] = {};
     DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -40,6 +38,12 @@ int wmain(int argc, wchar_t** argv)
     size_t dot = marker.rfind(L'.');
     if (dot != std::wstring::npos)
         marker.resize(dot);
+    if (sleepMs > 0) {
+        win32::unique_hfile started(CreateFileW((marker + L".started").c_str(), GENERIC_WRITE, 0, nullptr,
+                                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        started.reset();
+        Sleep(sleepMs);
+    }
     marker += L".marker";
 
     const wchar_t* commandLine = GetCommandLineW();
