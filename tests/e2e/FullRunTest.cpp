@@ -117,6 +117,18 @@ protected:
         SetEnvironmentVariableW(L"ORVANE_FAKE_SLEEP_MS", nullptr);
         m_wizard.Kill();
         RemoveTree(m_markers);
+        if (!m_savedProduct.empty())
+            DeleteFileW(m_savedProduct.c_str());
+    }
+
+    // The download type saves the product in the user's Downloads folder under the
+    // catalog's file name, here one of this test's own; where it goes.
+    std::wstring SaveProductInDownloads()
+    {
+        m_productFile = "OrvaneDemo-" + m_name + ".exe";
+        m_savedProduct = KnownFolder(FOLDERID_Downloads) + L"\\" + std::wstring(m_productFile.begin(), m_productFile.end());
+        DeleteFileW(m_savedProduct.c_str());
+        return m_savedProduct;
     }
 
     // Has the host serve bytes below "/f/" (slowly when pieces are given); the path.
@@ -250,6 +262,7 @@ protected:
     json m_answers = json::object();
     std::string m_productUrl = Files + "product/OrvaneDemo.exe";
     std::string m_productFile = "OrvaneDemo.exe";
+    std::wstring m_savedProduct;
 };
 
 // Whether the caption's close button is drawn as one that can be pressed: its glyph is
@@ -283,9 +296,7 @@ TEST_F(FullRun, TheProductAloneLandsInDownloadsAndLaunchRunsIt)
 {
     if (!DownloadType)
         GTEST_SKIP() << "the download type's run";
-    m_productFile = "OrvaneDemo-" + m_name + ".exe";
-    const std::wstring saved = KnownFolder(FOLDERID_Downloads) + L"\\" + std::wstring(m_productFile.begin(), m_productFile.end());
-    DeleteFileW(saved.c_str());
+    const std::wstring saved = SaveProductInDownloads();
     m_productUrl = Files + Serve("e2e/product.exe", m_installer);
     Publish(json::array());
 
@@ -308,15 +319,13 @@ TEST_F(FullRun, TheProductAloneLandsInDownloadsAndLaunchRunsIt)
     EXPECT_NE(marker.find(m_productFile), std::string::npos) << marker;
     for (const auto& folder : working)
         EXPECT_FALSE(Exists(folder)) << "Finish removes the working folder";
-    DeleteFileW(saved.c_str());
 }
 
 TEST_F(FullRun, AcceptedOffersStartWithTheirArgumentsAndAFailedOneIsReported)
 {
     if (!DownloadType)
         GTEST_SKIP() << "the download type's run";
-    m_productFile = "OrvaneDemo-" + m_name + ".exe";
-    const std::wstring saved = KnownFolder(FOLDERID_Downloads) + L"\\" + std::wstring(m_productFile.begin(), m_productFile.end());
+    const std::wstring saved = SaveProductInDownloads();
     // A slow product, so the download page can be seen at work.
     m_productUrl = Files + Serve("e2e/product.exe", m_installer, 150);
     Serve("e2e/quill.exe", m_installer);
@@ -364,15 +373,13 @@ TEST_F(FullRun, AcceptedOffersStartWithTheirArgumentsAndAFailedOneIsReported)
     }
     for (const auto& folder : working)
         EXPECT_FALSE(Exists(folder)) << "Finish removes the working folder";
-    DeleteFileW(saved.c_str());
 }
 
 TEST_F(FullRun, AProductThatCannotBeDownloadedLeavesNothingAndEndsOnTheErrorPage)
 {
     if (!DownloadType)
         GTEST_SKIP() << "the download type's run";
-    m_productFile = "OrvaneDemo-" + m_name + ".exe";
-    const std::wstring saved = KnownFolder(FOLDERID_Downloads) + L"\\" + std::wstring(m_productFile.begin(), m_productFile.end());
+    const std::wstring saved = SaveProductInDownloads();
     // Neither way of downloading finds the product.
     m_productUrl = Files + "e2e/missing.exe";
     Serve("e2e/quill.exe", m_installer);
