@@ -7,12 +7,14 @@
 #include "res/resource.h"
 #include "shell/COrvaneDlg.h"
 #include "shell/WindowMessages.h"
+#include "tests/common/ContentHostControl.h"
 #include "tests/common/TestSupport.h"
 #include "tests/unit/shell/GuiTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -65,17 +67,22 @@ private:
     std::function<void(std::vector<std::shared_ptr<Package>>)> m_ready;
 };
 
+// The pages of a whole run with the configuration's page-set flags (set from the build
+// options at start), without offers.
 std::vector<std::wstring> ExpectedSequence()
 {
-    std::vector<std::wstring> names = {build::ClassicFlow ? L"LanguagePageBT" : L"LanguagePage", L"LoadingPage"};
-    if (build::ClassicFlow) {
-        if (build::ClassicMode)
+    auto configuration = ConfigurationManager::GetInstance();
+    const bool classicFlow = configuration->btClassicFlow;
+    const bool classicMode = configuration->btClassicMode;
+    std::vector<std::wstring> names = {classicFlow ? L"LanguagePageBT" : L"LanguagePage", L"LoadingPage"};
+    if (classicFlow) {
+        if (classicMode)
             names.push_back(L"WarningPageBTClassic");
         names.push_back(L"LicensePage");
     } else {
         names.push_back(L"WelcomePage");
     }
-    if (build::ClassicMode) {
+    if (classicMode) {
         names.push_back(L"OptionsPageBTClassic");
         names.push_back(L"ConfigurationsPageBTClassic");
     }
@@ -173,7 +180,8 @@ TEST(Frame, EachAcceptedOfferGetsItsOwnPageBeforeTheDownloadPage)
 
     auto names = frame.Names();
     auto expected = ExpectedSequence();
-    size_t firstOffer = build::ClassicFlow && build::ClassicMode ? 4 : 3;
+    auto configuration = ConfigurationManager::GetInstance();
+    size_t firstOffer = configuration->btClassicFlow && configuration->btClassicMode ? 4 : 3;
     expected.insert(expected.begin() + static_cast<std::ptrdiff_t>(firstOffer), 2, L"ProductPage");
     EXPECT_EQ(names, expected);
 
@@ -337,4 +345,123 @@ TEST(Frame, ASecondFrameRefusesToRun)
     EXPECT_FALSE(second.IsWindow());
     EXPECT_TRUE(second.GetPages().empty());
     EXPECT_TRUE(first.IsWindow());
+}
+
+namespace {
+
+// Switches the classic page sets on as the build options do, for one test.
+class ClassicPageSets {
+public:
+    ClassicPageSets(bool flow, bool mode)
+    {
+        auto configuration = ConfigurationManager::GetInstance();
+        m_flow = configuration->btClassicFlow;
+        m_mode = configuration->btClassicMode;
+        configuration->btClassicFlow = flow;
+        configuration->btClassicMode = mode;
+    }
+    ~ClassicPageSets()
+    {
+        auto configuration = ConfigurationManager::GetInstance();
+        configuration->btClassicFlow = m_flow;
+        configuration->btClassicMode = m_mode;
+    }
+
+private:
+    bool m_flow;
+    bool m_mode;
+};
+
+// The page that shows now, by its name.
+std::wstring Current(const Frame& frame)
+{
+    return frame.Names().at(frame.GetCurrentIndex());
+}
+
+} // namespace
+
+// Each combination of the classic flags, walked with the buttons a user presses: the
+// pages in their order, Back where it leads, the option boxes stored on Next only, and
+// never a message box.
+TEST(Frame, ClassicPageSetsRunInTheirOrder)
+{
+    struct Case {
+        bool flow;
+        bool mode;
+    };
+    for (const Case c : {Case{true, false}, Case{false, true}, Case{true, true}}) {
+        SCOPED_TRACE(std::string("flow ") + (c.flow ? "on" : "off") + ", mode " + (c.mode ? "on" : "off"));
+        ClassicPageSets sets(c.flow, c.mode);
+        MessageBoxAnswerer answerer(IDOK);
+        testing_support::ContentHostControl host;
+        ASSERT_TRUE(host.Available());
+        host.Reset();
+        auto& flags = ConfigurationManager::GetInstance()->optionFlags;
+        flags.fill(false);
+
+        Frame frame;
+        EXPECT_EQ(IsWindowVisible(GetDlgItem(frame.PageWindow(0), IDC_LANGUAGE_LIST)) != FALSE, !c.flow);
+        Click(frame.PageWindow(0), IDC_NEXT);
+        ASSERT_TRUE(frame.Ready());
+        frame.Ready()(std::vector<std::shared_ptr<Package>>(1));
+        Pump();
+        auto expected = ExpectedSequence();
+        const size_t offer = c.flow && c.mode ? 4 : 3;
+        expected.insert(expected.begin() + static_cast<std::ptrdiff_t>(offer), L"ProductPage");
+        ASSERT_EQ(frame.Names(), expected);
+        ASSERT_EQ(frame.GetCurrentIndex(), 2u);
+        for (int i = 0; i < 100 && host.Requests("/o").empty(); ++i)
+            Sleep(50);
+        ASSERT_EQ(host.Requests("/o").size(), 1u);
+
+        if (c.flow) {
+            // From the first page after loading, Back leads to the language page and Next
+            // straight back, without loading again.
+            if (c.mode) {
+                EXPECT_EQ(Current(frame), L"WarningPageBTClassic");
+                Click(frame.PageWindow(2), IDC_NEXT);
+                EXPECT_EQ(Current(frame), L"LicensePage");
+                Click(frame.PageWindow(3), IDC_BACK);
+                EXPECT_EQ(Current(frame), L"WarningPageBTClassic");
+            }
+            Click(frame.PageWindow(2), IDC_BACK);
+            EXPECT_EQ(frame.GetCurrentIndex(), 0u);
+            Click(frame.PageWindow(0), IDC_NEXT);
+            EXPECT_EQ(frame.GetCurrentIndex(), 2u);
+            if (c.mode)
+                Click(frame.PageWindow(2), IDC_NEXT);
+            EXPECT_EQ(Current(frame), L"LicensePage");
+            Click(frame.PageWindow(frame.GetCurrentIndex()), IDC_AGREE);
+        } else {
+            EXPECT_EQ(Current(frame), L"WelcomePage");
+            Click(frame.PageWindow(2), IDC_NEXT);
+        }
+        EXPECT_EQ(Current(frame), L"ProductPage");
+        Click(frame.PageWindow(frame.GetCurrentIndex()), IDC_ACCEPT);
+
+        if (c.mode) {
+            EXPECT_EQ(Current(frame), L"OptionsPageBTClassic");
+            const size_t options = frame.GetCurrentIndex();
+            Click(frame.PageWindow(options), IDC_NEXT);
+            EXPECT_EQ(Current(frame), L"ConfigurationsPageBTClassic");
+            EXPECT_EQ(flags, (std::array<bool, 8>{true, true, true, false, false, false, false, false}));
+            Click(frame.PageWindow(options + 1), IDC_BACK);
+            EXPECT_EQ(frame.GetCurrentIndex(), options);
+            Click(frame.PageWindow(options), IDC_NEXT);
+            SendMessageW(GetDlgItem(frame.PageWindow(options + 1), IDC_CONFIGURATION_1), BM_CLICK, 0, 0);
+            // The download page starts on Next; it is as far as this walk goes.
+            Click(frame.PageWindow(options + 1), IDC_NEXT);
+            EXPECT_EQ(flags, (std::array<bool, 8>{true, true, true, false, true, true, true, true}));
+        } else {
+            EXPECT_EQ(flags, (std::array<bool, 8>{}));
+        }
+        EXPECT_EQ(Current(frame), DownloadType ? L"DownloadPageDLM" : L"DownloadPageISV");
+        Sleep(200);
+        EXPECT_EQ(host.Requests("/o").size(), 1u) << "one configuration request for the whole run";
+        EXPECT_TRUE(answerer.Texts().empty()) << testing::PrintToString(answerer.Texts());
+        ConfigurationManager::GetInstance()->closing = true;
+        frame.DestroyWindow();
+        ConfigurationManager::GetInstance()->closing = false;
+        flags.fill(false);
+    }
 }
