@@ -8,7 +8,7 @@ deps="$root/.deps"
 packages=(
   cmake make g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth x11-utils
   libz-mingw-w64-dev nlohmann-json3-dev googletest imagemagick
-  nginx openssl iproute2 util-linux dpkg-dev xz-utils python3 curl
+  nginx openssl iproute2 util-linux dpkg-dev xz-utils python3 curl chromium
 )
 
 missing=()
