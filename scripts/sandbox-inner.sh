@@ -59,9 +59,15 @@ else
   for _ in $(seq 1 100); do [ -S /tmp/.X11-unix/X7 ] && break; sleep 0.1; done
 fi
 
+# Wine links the user's Documents, Downloads and desktop folders into the home folder and
+# writes menu entries there: inside the sandbox that home is the run's own.
+# (A Python installed per user below the real home keeps working.)
+[ -n "${PYENV_ROOT:-}" ] || [ ! -d "$HOME/.pyenv" ] || export PYENV_ROOT="$HOME/.pyenv"
+export HOME="$work/home"
+mkdir -p "$HOME"
 export WINEPREFIX="$work/wine"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export ORVANE_SANDBOX="$work" ORVANE_CA_DIR="$ca"
 mkdir -p "$WINEPREFIX"
 wineserver -p

@@ -1,11 +1,20 @@
 # The local content host (tools/content-host): /o, /zbd and /f/ over TLS on 127.0.0.1:443
 # with the run's test certificate, and its plain-HTTP control on 127.0.0.1:8480.
 # Tests find the control through ORVANE_CONTENT_CONTROL (host:port).
+# The run command may name its own catalog (ORVANE_CATALOG) and a folder of built files
+# laid over the host's own (ORVANE_DEMO_FILES: the demo installers).
 content_host_dir="$ORVANE_SANDBOX/content-host"
 mkdir -p "$content_host_dir"
+content_host_args=()
+[ -z "${ORVANE_CATALOG:-}" ] || content_host_args+=(--config "$ORVANE_CATALOG")
+if [ -n "${ORVANE_DEMO_FILES:-}" ]; then
+  cp -r "$root/tools/content-host/files" "$content_host_dir/files"
+  cp -r "$ORVANE_DEMO_FILES/." "$content_host_dir/files/"
+  content_host_args+=(--files "$content_host_dir/files")
+fi
 python3 "$root/tools/content-host/content_host.py" \
   --cert "$ORVANE_CA_DIR/server.pem" --key "$ORVANE_CA_DIR/server.key" \
-  --port 443 --control-port 8480 --data-dir "$content_host_dir" \
+  --port 443 --control-port 8480 --data-dir "$content_host_dir" "${content_host_args[@]}" \
   >"$content_host_dir/content-host.log" 2>&1 &
 service_pids+=($!)
 export ORVANE_CONTENT_CONTROL=127.0.0.1:8480

@@ -341,7 +341,11 @@ COLORREF ScreenPixel(int x, int y)
 std::wstring SaveScreenshot(const std::wstring& name)
 {
     StartGdiplus();
-    std::wstring folder = WindowsPath(ScreenshotFolderPath);
+    // The run command's autopilot names a folder of its own.
+    wchar_t chosen[MAX_PATH] = {};
+    const DWORD chosenLength = GetEnvironmentVariableW(L"ORVANE_SCREENSHOT_DIR", chosen, MAX_PATH);
+    std::wstring folder =
+        chosenLength > 0 && chosenLength < MAX_PATH ? std::wstring(chosen) : WindowsPath(ScreenshotFolderPath);
     SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
     std::wstring path = folder + L"\\" + name + L".png";
 

@@ -82,7 +82,8 @@ int ComboSelection(HWND combo);
 
 // The colour of one pixel of the display, in screen coordinates.
 COLORREF ScreenPixel(int x, int y);
-// Saves the whole display as a PNG file in the screenshot folder; returns its path.
+// Saves the whole display as a PNG file in the screenshot folder (ORVANE_SCREENSHOT_DIR
+// when set, else the build's); returns its path.
 std::wstring SaveScreenshot(const std::wstring& name);
 
 // The wizard's working folders (fresh folders in the temporary folder).
