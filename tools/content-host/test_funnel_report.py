@@ -69,7 +69,8 @@ def record(run, package, kind, extra):
                  "7": "1.0.0.0", "15": 0, "22": MAIN, "31": "10.0.19045", "38": "1"})
     if package is None:
         # Kind 1 is sent before the configuration names the product.
-        body.update({"5": "Tarvinel" if kind == 1 else MAIN, "10": 1, "18": ""})
+        title = "" if kind == 1 else MAIN
+        body.update({"5": title, "10": 1, "18": "", "22": title})
     else:
         body.update({"5": package, "10": 2, "16": "tag", "17": "1", "18": FEEDS[package]})
     body["6"] = str(kind)
