@@ -5,7 +5,9 @@ Serves the configuration (POST /o), the analytics endpoint (POST /zbd) and files
 (GET /f/...) over TLS, records every request, stores analytics events in SQLite, and
 lets tests script the answers of any path through a plain-HTTP control listener.
 See README.md beside this file for the command line, the control interface and the
-scenario format.
+scenario format. The default configuration (--config) must pass the catalog check
+(catalog_check.py) unless --allow-invalid-catalog says otherwise; scenarios are never
+checked, since tests serve broken configurations on purpose.
 """
 
 import argparse
@@ -24,6 +26,8 @@ import sys
 import threading
 import time
 import urllib.parse
+
+import catalog_check
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 MAX_BODY = 16 * 1024 * 1024
@@ -496,6 +500,14 @@ class ControlHandler(QuietHandler):
             self.send_plain(200, json.dumps(self.state.events()))
         elif target.path == "/config":
             self.send_plain(200, json.dumps(self.state.current_config()))
+        elif target.path == "/check":
+            wizard_type = query.get("type", ["DLM"])[0]
+            if wizard_type not in ("DLM", "ISV"):
+                self.send_plain(400, json.dumps({"error": "type must be DLM or ISV"}))
+                return
+            problems = catalog_check.check_document(self.state.current_config(), wizard_type)
+            self.send_plain(200, json.dumps({"ends_load": any(p.ends_load for p in problems),
+                                             "problems": [p.as_json() for p in problems]}))
         else:
             self.send_error(404)
 
@@ -560,12 +572,43 @@ def parse_arguments(argv):
     parser.add_argument("--files", default=os.path.join(HERE, "files"), help="folder served below /f/")
     parser.add_argument("--config", default=os.path.join(HERE, "catalog", "sample.json"),
                         help="configuration document served by /o when no scenario says otherwise")
-    parser.add_argument("--scenario", help="scenario file to start with")
+    parser.add_argument("--allow-invalid-catalog", action="store_true",
+                        help="serve a --config catalog even when the catalog check says it ends the load")
+    parser.add_argument("--scenario", help="scenario file to start with (not checked)")
     return parser.parse_args(argv)
+
+
+def catalog_may_be_served(path, allow_invalid):
+    """Runs the catalog check on the default configuration and says what it found on
+    standard error; False when the host must not serve it."""
+    try:
+        document, problems = catalog_check.check_file(path)
+    except OSError as e:
+        log("cannot read the catalog %s: %s" % (path, e.strerror))
+        return False
+    if not problems:
+        return True
+    ends_load = any(p.ends_load for p in problems)
+    # A file that is not JSON cannot be served at all, override or not.
+    refused = document is None or (ends_load and not allow_invalid)
+    if refused:
+        log("the catalog %s would break the wizard:" % path)
+    elif ends_load:
+        log("serving the catalog %s although it would break the wizard:" % path)
+    else:
+        log("the catalog %s has problems that do not end the load:" % path)
+    for problem in problems:
+        sys.stderr.write("%s\n" % problem)
+    if refused:
+        log("not serving it" if document is None else "not serving it (--allow-invalid-catalog serves it all the same)")
+    sys.stderr.flush()
+    return not refused
 
 
 def main(argv):
     args = parse_arguments(argv)
+    if not catalog_may_be_served(args.config, args.allow_invalid_catalog):
+        return 1
     os.makedirs(args.data_dir, exist_ok=True)
     state = State(args.data_dir, args.files, args.config)
     if args.scenario:

@@ -30,7 +30,7 @@ def free_port():
 class Host:
     """One content host process on free ports, with its own data folder."""
 
-    def __init__(self, cert, key, trust):
+    def __init__(self, cert, key, trust, arguments=()):
         self.trust = trust
         self.folder = tempfile.mkdtemp(prefix="content-host-test-")
         self.port = free_port()
@@ -38,7 +38,7 @@ class Host:
         self.process = subprocess.Popen(
             [sys.executable, os.path.join(HERE, "content_host.py"), "--cert", cert, "--key", key,
              "--port", str(self.port), "--control-port", str(self.control_port),
-             "--data-dir", os.path.join(self.folder, "data")],
+             "--data-dir", os.path.join(self.folder, "data")] + list(arguments),
             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         self.opener = urllib.request.build_opener(urllib.request.ProxyHandler({}))
         deadline = time.time() + 10
@@ -130,8 +130,23 @@ def tearDownModule():
         shutil.rmtree(KEYS["folder"], ignore_errors=True)
 
 
-def start_host():
-    return Host(KEYS["cert"], KEYS["key"], KEYS["trust"])
+def start_host(arguments=()):
+    return Host(KEYS["cert"], KEYS["key"], KEYS["trust"], arguments)
+
+
+def sample_catalog():
+    with open(os.path.join(HERE, "catalog", "sample.json"), encoding="utf-8") as f:
+        return json.load(f)
+
+
+def broken_catalog():
+    """The sample with an offer that lacks its download address."""
+    catalog = sample_catalog()
+    del catalog["o"][2]["ps"]["u"]
+    return catalog
+
+
+BROKEN_LINE = "$.o[2].ps.u: missing (required string) [ends the load]"
 
 
 class ContentHostTest(unittest.TestCase):
@@ -243,10 +258,77 @@ class ContentHostTest(unittest.TestCase):
                 self.assertIn("error", json.loads(text))
         self.assertEqual(500, status_of(self.host.post("/o", b"{}")))
 
+    def test_scenarios_are_served_unchecked_and_the_check_is_on_request(self):
+        self.assertEqual({"ends_load": False, "problems": []}, json.loads(self.host.control("GET", "/check")[1]))
+        self.assertEqual(200, self.host.control("POST", "/scenario", {"config": broken_catalog()})[0])
+        answer = self.host.post("/o", b"{}")
+        self.assertEqual(200, status_of(answer))
+        self.assertNotIn("u", json.loads(body_of(answer))["o"][2]["ps"])
+        check = json.loads(self.host.control("GET", "/check")[1])
+        self.assertTrue(check["ends_load"])
+        self.assertEqual([BROKEN_LINE], [p["text"] for p in check["problems"]])
+        self.assertEqual(400, self.host.control("GET", "/check?type=XYZ")[0])
+
     def test_a_silent_client_blocks_nobody(self):
         # Connected but never starts the TLS handshake.
         with socket.create_connection(("127.0.0.1", self.host.port), timeout=5):
             self.assertEqual(200, status_of(self.host.post("/o", b"{}")))
+
+
+class CatalogAtStartTest(unittest.TestCase):
+    """The default configuration is checked before the host serves anything."""
+
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="content-host-catalog-")
+
+    def tearDown(self):
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def write(self, data):
+        path = os.path.join(self.folder, "catalog.json")
+        with open(path, "wb") as f:
+            f.write(data if isinstance(data, bytes) else json.dumps(data).encode("utf-8"))
+        return path
+
+    def run_to_exit(self, *arguments):
+        result = subprocess.run(
+            [sys.executable, os.path.join(HERE, "content_host.py"), "--cert", KEYS["cert"], "--key", KEYS["key"],
+             "--port", str(free_port()), "--control-port", str(free_port()),
+             "--data-dir", os.path.join(self.folder, "data")] + list(arguments),
+            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, timeout=20)
+        return result.returncode, result.stderr.splitlines()
+
+    def test_refuses_a_catalog_that_ends_the_load(self):
+        status, errors = self.run_to_exit("--config", self.write(broken_catalog()))
+        self.assertEqual(1, status)
+        self.assertIn(BROKEN_LINE, errors)
+        self.assertFalse(os.path.exists(os.path.join(self.folder, "data")))
+
+    def test_refuses_text_that_is_not_json_even_with_the_override(self):
+        status, errors = self.run_to_exit("--config", self.write(b'{"l": "DE",}'), "--allow-invalid-catalog")
+        self.assertEqual(1, status)
+        self.assertIn("line 1, column 12: invalid JSON (Expecting property name enclosed in double quotes) "
+                      "[ends the load]", errors)
+
+    def test_serves_a_broken_catalog_with_the_override(self):
+        host = start_host(["--config", self.write(broken_catalog()), "--allow-invalid-catalog"])
+        try:
+            answer = host.post("/o", b"{}")
+            self.assertEqual(200, status_of(answer))
+            self.assertEqual(broken_catalog(), json.loads(body_of(answer)))
+            check = json.loads(host.control("GET", "/check")[1])
+            self.assertEqual([BROKEN_LINE], [p["text"] for p in check["problems"]])
+        finally:
+            host.stop()
+
+    def test_serves_a_catalog_whose_problems_leave_only_an_offer_out(self):
+        catalog = sample_catalog()
+        catalog["o"][1]["ps"]["ov"] = 64
+        host = start_host(["--config", self.write(catalog)])
+        try:
+            self.assertEqual(catalog, json.loads(body_of(host.post("/o", b"{}"))))
+        finally:
+            host.stop()
 
 
 class StopTest(unittest.TestCase):
