@@ -72,26 +72,25 @@ TEST_F(ClassicRun, GoesThroughEveryClassicPage)
     ExpectRealTexts(page);
     ASSERT_TRUE(Click(page, IDC_NEXT));
 
-    page = Reach(L"WarningPageBTClassic", L"2-warning");
-    ASSERT_TRUE(page);
-    ExpectRealTexts(page);
-    ASSERT_TRUE(Click(page, IDC_NEXT));
-    page = Reach(L"LicensePage", L"3-licence");
-    ASSERT_TRUE(page);
-    ExpectRealTexts(page);
-    ASSERT_TRUE(Click(page, IDC_AGREE));
-
-    page = Reach(L"ProductPage");
-    ASSERT_TRUE(page);
-    ASSERT_TRUE(Click(page, IDC_ACCEPT));
-    page = Reach(L"OptionsPageBTClassic", L"4-options");
-    ASSERT_TRUE(page);
-    ExpectRealTexts(page);
-    ASSERT_TRUE(Click(page, IDC_NEXT));
-    page = Reach(L"ConfigurationsPageBTClassic", L"5-configurations");
-    ASSERT_TRUE(page);
-    ExpectRealTexts(page);
-    ASSERT_TRUE(Click(page, IDC_NEXT));
+    // Each page in its order, with the button that goes on.
+    const struct {
+        const wchar_t* name;
+        const wchar_t* shot;
+        int next;
+    } steps[] = {
+        {L"WarningPageBTClassic", L"2-warning", IDC_NEXT},
+        {L"LicensePage", L"3-licence", IDC_AGREE},
+        {L"ProductPage", nullptr, IDC_ACCEPT},
+        {L"OptionsPageBTClassic", L"4-options", IDC_NEXT},
+        {L"ConfigurationsPageBTClassic", L"5-configurations", IDC_NEXT},
+    };
+    for (const auto& step : steps) {
+        page = Reach(step.name, step.shot ? step.shot : L"");
+        ASSERT_TRUE(page);
+        if (step.shot)
+            ExpectRealTexts(page);
+        ASSERT_TRUE(Click(page, step.next)) << step.name;
+    }
 
     HWND finish = Reach(L"FinishPageDLM", L"6-finish");
     ASSERT_TRUE(finish);
