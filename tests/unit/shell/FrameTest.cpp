@@ -398,6 +398,9 @@ TEST(Frame, ClassicPageSetsRunInTheirOrder)
         host.Reset();
         auto& flags = ConfigurationManager::GetInstance()->optionFlags;
         flags.fill(false);
+        // The download page at the end of the walk saves into the working folder, which
+        // an earlier Finish may have removed.
+        FillWorkingFolder();
 
         Frame frame;
         EXPECT_EQ(IsWindowVisible(GetDlgItem(frame.PageWindow(0), IDC_LANGUAGE_LIST)) != FALSE, !c.flow);
