@@ -56,6 +56,34 @@ std::function<CString()> UserLocale(const wchar_t* name)
     return [text = CString(name)] { return text; };
 }
 
+// Sets the configuration's classic-flow flag for one test, as the build option does.
+class ClassicFlow {
+public:
+    explicit ClassicFlow(bool on) : m_saved(ConfigurationManager::GetInstance()->btClassicFlow)
+    {
+        ConfigurationManager::GetInstance()->btClassicFlow = on;
+    }
+    ~ClassicFlow() { ConfigurationManager::GetInstance()->btClassicFlow = m_saved; }
+    ClassicFlow(const ClassicFlow&) = delete;
+    ClassicFlow& operator=(const ClassicFlow&) = delete;
+
+private:
+    bool m_saved;
+};
+
+// Every key of a table, with the text the manager gives for it.
+std::vector<std::pair<std::string, CString>> TextsOfTable(const LanguageManager& manager, int id)
+{
+    std::vector<std::pair<std::string, CString>> texts;
+    tinyxml2::XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
+    if (!manager.LoadLocaleResource(id, document) || !document.FirstChildElement("Locale"))
+        return texts;
+    for (auto* entry = document.FirstChildElement("Locale")->FirstChildElement(); entry;
+         entry = entry->NextSiblingElement())
+        texts.emplace_back(entry->Name(), manager.GetText(entry->Name()));
+    return texts;
+}
+
 } // namespace
 
 TEST(LanguageManager, ExpandsReferencesWhateverTheKeyOrder)
@@ -157,19 +185,21 @@ TEST(LanguageManager, ABrokenTableIsReportedAndLoadingStops)
     EXPECT_EQ(texts[1], L"Failed to parse language xml file, error code: No name or text attribute");
 }
 
-TEST(LanguageManager, ReportsMissingAndUnreadableResources)
+TEST(LanguageManager, ReportsAMissingResourceAndReadsTheOthers)
 {
     LanguageManager manager(nullptr);
     MessageBoxAnswerer answerer;
-    tinyxml2::XMLDocument document;
-    EXPECT_FALSE(manager.LoadLocaleResource(999, document));
-    // The classic flow's extra table is a blank line: not a document.
-    EXPECT_FALSE(manager.LoadLocaleResource(120, document));
-    EXPECT_TRUE(manager.LoadLocaleResource(DownloadType ? 105 : 101, document));
+    tinyxml2::XMLDocument missing;
+    EXPECT_FALSE(manager.LoadLocaleResource(999, missing));
+    tinyxml2::XMLDocument extras;
+    EXPECT_TRUE(manager.LoadLocaleResource(120, extras));
+    EXPECT_EQ(extras.FirstChildElement(), nullptr);
+    tinyxml2::XMLDocument table;
+    EXPECT_TRUE(manager.LoadLocaleResource(DownloadType ? 105 : 101, table));
+    EXPECT_NE(table.FirstChildElement("Locale"), nullptr);
     auto texts = answerer.Texts();
-    ASSERT_EQ(texts.size(), 2u);
+    ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0], L"Failed to find resource with id: 999");
-    EXPECT_EQ(texts[1].find(L"Failed to parse language xml file, error code: "), 0u);
 }
 
 TEST(LanguageManager, ListsTheTablesOfTheWizardType)
@@ -278,6 +308,42 @@ TEST(LanguageManager, SelectingALanguageLoadsItsTableAndRecordsIt)
     CString before = manager.GetText("BUTTON_NEXT");
     EXPECT_FALSE(manager.SelectLanguage(L"Klingon"));
     EXPECT_EQ(manager.GetText("BUTTON_NEXT"), before);
+    configuration->languageName.Empty();
+    configuration->localeName.Empty();
+}
+
+// The classic flow reads the extra table on every load: each language loads without a
+// message and gives the texts it gives without the flow.
+TEST(LanguageManager, TheClassicFlowLoadsEveryLanguageSilently)
+{
+    MessageBoxAnswerer answerer;
+    LanguageManager manager(nullptr);
+    manager.SetUserLocaleQuery(UserLocale(L"en-US"));
+    ComboHost host;
+    {
+        ClassicFlow flow(true);
+        manager.FillLanguageCombo(host.combo);
+    }
+    const std::vector<CString> languages = host.Items();
+    const std::vector<int> ids = manager.GetLocaleResourceIds();
+    ASSERT_EQ(languages.size(), ids.size());
+    ASSERT_FALSE(languages.empty());
+
+    for (size_t i = 0; i < languages.size(); ++i) {
+        SCOPED_TRACE(ToAnsi(languages[i]) + " (" + std::to_string(ids[i]) + ")");
+        std::vector<std::pair<std::string, CString>> plain;
+        {
+            ClassicFlow flow(false);
+            ASSERT_TRUE(manager.SelectLanguage(languages[i]));
+            plain = TextsOfTable(manager, ids[i]);
+        }
+        ClassicFlow flow(true);
+        ASSERT_TRUE(manager.SelectLanguage(languages[i]));
+        ASSERT_FALSE(plain.empty());
+        EXPECT_EQ(TextsOfTable(manager, ids[i]), plain);
+    }
+    EXPECT_EQ(answerer.Texts(), std::vector<std::wstring>());
+    auto configuration = ConfigurationManager::GetInstance();
     configuration->languageName.Empty();
     configuration->localeName.Empty();
 }

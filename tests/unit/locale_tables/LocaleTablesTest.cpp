@@ -9,9 +9,14 @@
 #include "install/FinishPageIsv.h"
 #include "locale/LanguageManager.h"
 #include "locale/LanguagePage.h"
+#include "locale/LanguagePageBT.h"
 #include "offers/LoadingPage.h"
 #include "offers/ProductPage.h"
 #include "res/resource.h"
+#include "shell/ConfigurationsPageBTClassic.h"
+#include "shell/LicensePageIsv.h"
+#include "shell/OptionsPageBTClassic.h"
+#include "shell/WarningPageBTClassic.h"
 #include "shell/WelcomePageIsv.h"
 #include "tests/unit/shell/GuiTestSupport.h"
 #include "win32/ScopedGdi.h"
@@ -51,8 +56,8 @@ const TableCase AllTables[] = {
     {117, "ru", 105}, {118, "tr", 105},
 };
 
-// The installer type's Spanish table has no SDK link, licence page or Back button.
-const std::set<std::string> KeysMissingFromInstallerSpanish = {"SDK_LINK", "BUTTON_AGREE", "BUTTON_BACK"};
+// The installer type's Spanish table has no SDK link.
+const std::set<std::string> KeysMissingFromInstallerSpanish = {"SDK_LINK"};
 
 std::optional<std::string> LocaleResourceBytes(int id)
 {
@@ -284,11 +289,16 @@ TEST(LocaleTables, EnglishTablesHoldEveryKeyOfTheirWizardType)
         "SPLASH_TEXT", "WELCOME_TITLE", "WELCOME_TEXT", "PRIVACY_LINK", "SDK_LINK", "PROGRESS_TITLE",
         "PROGRESS_DESC", "PROGRESS_STAT_TEXT", "PROGRESS_STATUS", "PROGRESS_STATUS_START", "PRODUCT_DISCLAIMER",
         "PAGE_FINISH_TITLE", "PAGE_FINISH_TEXT", "BUTTON_DECLINE", "BUTTON_CLOSE", "BUTTON_ACCEPT", "BUTTON_NEXT",
-        "BUTTON_RETRY", "BUTTON_FINISH", "BUTTON_SKIP_ALL", "MSG_EXIT", "PROGRESS_QUIT"};
+        "BUTTON_RETRY", "BUTTON_FINISH", "BUTTON_SKIP_ALL", "MSG_EXIT", "PROGRESS_QUIT",
+        // The classic pages (language, warning, licence, options and configurations).
+        "SPLASH_TITLE_BT", "SPLASH_TEXT_BT", "LICENSE_TITLE", "LICENSE_TEXT", "LICENSE_EULA", "LICENSE_DISCLAIMER",
+        "WARNING_TITLE", "WARNING_SUBTITLE", "WARNING_TEXT", "OPTIONS_TITLE", "OPTIONS_CHECK_1", "OPTIONS_CHECK_2",
+        "OPTIONS_CHECK_3", "CONFIGURATIONS_TITLE", "CONFIGURATIONS_SUBTITLE_1", "CONFIGURATIONS_SUBTITLE_2",
+        "CONFIGURATIONS_TEXT_1", "CONFIGURATIONS_TEXT_2", "CONFIGURATIONS_CHECK_1", "CONFIGURATIONS_CHECK_2",
+        "CONFIGURATIONS_CHECK_3", "CONFIGURATIONS_CHECK_4", "CONFIGURATIONS_CHECK_5", "BUTTON_AGREE", "BUTTON_BACK"};
     std::set<std::string> installer = common;
     installer.insert({"EULA_LINK", "PROGRESS_STAT_INSTALLING", "PROGRESS_STAT_FINISHED", "PROGRESS_STATUS_MAIN",
-                      "LAUNCH_CHECKBOX", "UNINSTALL_TEXT", "PAGE_ERROR_TITLE", "PAGE_ERROR_TEXT", "BUTTON_AGREE",
-                      "BUTTON_BACK"});
+                      "LAUNCH_CHECKBOX", "UNINSTALL_TEXT", "PAGE_ERROR_TITLE", "PAGE_ERROR_TEXT"});
     std::set<std::string> download = common;
     download.insert({"TOS_LINK", "LAUNCH_RADIO", "OPEN_FOLDER_RADIO", "OPEN_PRODUCT_SITE_CHECKBOX",
                      "PAGE_DOWNLOAD_ERROR_TITLE", "PAGE_DOWNLOAD_ERROR_DESC", "PAGE_CONFIGURATION_ERROR_TITLE",
@@ -420,8 +430,13 @@ public:
                                      GetModuleHandleW(nullptr), nullptr));
         m_parent.Attach(m_host.get());
         Add<LanguagePage>("LanguagePage");
+        Add<LanguagePageBT>("LanguagePageBT");
         Add<LoadingPage>("LoadingPage");
         Add<WelcomePageIsv>("WelcomePage");
+        Add<WarningPageBTClassic>("WarningPageBTClassic");
+        Add<LicensePageIsv>("LicensePage");
+        Add<OptionsPageBTClassic>("OptionsPageBTClassic");
+        Add<ConfigurationsPageBTClassic>("ConfigurationsPageBTClassic");
         m_pages.emplace_back("ProductPage", std::make_unique<ProductPage>(m_texts, nullptr, &m_parent));
         if (installerType) {
             Add<DownloadPageIsv>("DownloadPageISV");
@@ -447,7 +462,8 @@ public:
         std::vector<MeasuredControl> controls;
         for (const auto& [name, page] : m_pages)
             for (const auto& [control, key] : page->LocalizedControls())
-                if (control && control->IsWindow())
+                // The licence text lies in a box that scrolls.
+                if (control && control->IsWindow() && key != "LICENSE_EULA")
                     controls.push_back(Measure(name, page.get(), control->GetDlgCtrlID(), key));
         // Texts a page puts in by itself: the error texts, the offer's disclaimer, and the
         // buttons no page shows yet, measured in a push button of the common size.
@@ -579,7 +595,17 @@ TEST(LocaleTables, PolishIsTheSameTableTwice)
     EXPECT_TRUE(*first == *second) << "108 has " << first->size() << " bytes, 116 has " << second->size();
 }
 
-TEST(LocaleTables, ClassicFlowExtrasAreOnlyABlankLine)
+// Table 120 is read on every language load of the classic flow, each top-level element
+// an entry: it must parse, or every load shows the parse error, and it holds no entry,
+// since the language tables carry the classic pages' texts themselves.
+TEST(LocaleTables, ClassicFlowExtrasAreADocumentWithoutEntries)
 {
-    EXPECT_EQ(LocaleResourceBytes(120), std::optional<std::string>(" \r\n"));
+    std::optional<std::string> bytes = LocaleResourceBytes(120);
+    ASSERT_TRUE(bytes) << "no LOCALE resource 120";
+    EXPECT_EQ(bytes->rfind("<?xml version='1.0' encoding='utf-8'?>", 0), 0u) << "missing or altered XML declaration";
+    EXPECT_TRUE(IsValidUtf8(*bytes));
+    tinyxml2::XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
+    ASSERT_EQ(document.Parse(bytes->data(), bytes->size()), tinyxml2::XML_SUCCESS) << document.ErrorStr();
+    const tinyxml2::XMLElement* entry = document.FirstChildElement();
+    EXPECT_EQ(entry, nullptr) << "adds " << (entry ? entry->Name() : "");
 }
