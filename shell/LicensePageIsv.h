@@ -11,7 +11,12 @@ class LicensePageIsv : public IPage {
 public:
     LicensePageIsv(std::shared_ptr<LanguageManager> languageManager, CWnd* parent);
 
-    void OnNavigateToPage() override {}
+    // The licence box takes the focus when the page shows; its text starts unselected.
+    void OnNavigateToPage() override
+    {
+        if (m_licence.GetSafeHwnd())
+            ::SendMessageW(m_licence.GetSafeHwnd(), EM_SETSEL, 0, 0);
+    }
     void SetButtonCallback(ButtonCallback callback) override { m_onButton = std::move(callback); }
     void SetErrorCallback(ErrorCallback callback) override { m_onError = std::move(callback); }
     CString GetName() override { return L"LicensePage"; }

@@ -89,6 +89,11 @@ TEST_F(ClassicRun, GoesThroughEveryClassicPage)
         ASSERT_TRUE(page);
         if (step.shot)
             ExpectRealTexts(page);
+        if (step.next == IDC_AGREE) {
+            // The licence box has the focus, with nothing of its text selected.
+            const DWORD selection = static_cast<DWORD>(SendMessageW(GetDlgItem(page, IDC_LICENSE_EULA), EM_GETSEL, 0, 0));
+            EXPECT_EQ(LOWORD(selection), HIWORD(selection));
+        }
         ASSERT_TRUE(Click(page, step.next)) << step.name;
     }
 
