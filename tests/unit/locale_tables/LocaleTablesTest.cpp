@@ -416,6 +416,31 @@ ControlKind KindOf(HWND control, int lineHeight, int clientHeight)
     return ControlKind::Wrapped;
 }
 
+RECT BoundsInPage(HWND page, HWND control)
+{
+    RECT bounds = {};
+    GetWindowRect(control, &bounds);
+    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&bounds), 2);
+    return bounds;
+}
+
+// The templates stack a page's texts closely, some overlapping the next: a text that
+// wraps past the top of a visible control below it is drawn over that control.
+LONG HeightAboveNextControl(HWND page, HWND control)
+{
+    const RECT bounds = BoundsInPage(page, control);
+    LONG height = bounds.bottom - bounds.top;
+    for (HWND other = GetWindow(page, GW_CHILD); other; other = GetWindow(other, GW_HWNDNEXT)) {
+        if (other == control || !(GetWindowLongW(other, GWL_STYLE) & WS_VISIBLE))
+            continue;
+        const RECT below = BoundsInPage(page, other);
+        if (below.top > bounds.top && below.top < bounds.bottom && below.left < bounds.right &&
+            below.right > bounds.left)
+            height = std::min(height, below.top - bounds.top);
+    }
+    return height;
+}
+
 // The pages of one wizard type, made from their templates as the frame makes them.
 class PageSet {
 public:
@@ -446,8 +471,13 @@ public:
             Add<FinishPageDlm>("FinishPageDLM");
         }
         Add<ErrorPage>("ErrorPage");
+        // As in the classic flow, the language pages hide their list, which would stand
+        // over the classic language page's text.
+        const bool classicFlow = configuration->btClassicFlow;
+        configuration->btClassicFlow = true;
         for (auto& page : m_pages)
             page.second->CreatePage(&m_parent);
+        configuration->btClassicFlow = classicFlow;
         configuration->wizardType = wizardType;
     }
     ~PageSet()
@@ -527,6 +557,11 @@ private:
             measured.kind = ControlKind::Link;
             measured.room = {pageClient.right - bounds.left - 4, client.bottom};
         }
+        // The error page's title has room for one line above the text, and the installer
+        // type's title takes two with a product name of common length: that is the error
+        // page's layout to change, so its title is measured in its own box only.
+        if (measured.kind == ControlKind::Wrapped && id != IDC_ERROR_TITLE)
+            measured.room.cy = std::min<LONG>(measured.room.cy, HeightAboveNextControl(pageWindow, control));
         RECT edges = {0, 0, measured.kind == ControlKind::Button ? 8 : 12, 0};
         MapDialogRect(pageWindow, &edges);
         if (measured.kind == ControlKind::Button || measured.kind == ControlKind::CheckOrRadio)
