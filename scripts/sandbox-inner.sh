@@ -86,6 +86,10 @@ if [ -z "${ORVANE_USE_DISPLAY:-}" ]; then
   wineserver -k
   wineserver -w
   wineserver -p
+  # Start the desktop now, away from any pipe: the desktop process lives on, and had a
+  # test program started it, it would hold that program's output open and CTest would
+  # wait for it to the time limit.
+  wine cmd /c exit >/dev/null 2>&1 </dev/null
 fi
 
 "$@"
