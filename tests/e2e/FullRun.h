@@ -157,7 +157,7 @@ protected:
     // accepting every offer page; the page that follows them.
     HWND RunToDownload(const std::wstring& shots = std::wstring())
     {
-        if (!m_wizard.Start())
+        if (!m_wizard.Start(L"OrvaneSetup_ab12-cd.exe", m_startFolder))
             return nullptr;
         m_frame = WaitForFrame(m_wizard);
         HWND page = WaitForPage(m_frame, L"LanguagePage");
@@ -259,6 +259,8 @@ protected:
     std::string m_productUrl = Files + "product/OrvaneDemo.exe";
     std::string m_productFile = "OrvaneDemo.exe";
     std::wstring m_savedProduct;
+    // Where the wizard is started from (the temporary folder when empty).
+    std::wstring m_startFolder;
 };
 
 // Whether the caption's close button is drawn as one that can be pressed: its glyph is

@@ -122,18 +122,18 @@ WizardProcess::~WizardProcess()
     Kill();
 }
 
-bool WizardProcess::Start(const std::wstring& fileName)
+bool WizardProcess::Start(const std::wstring& fileName, const std::wstring& folder)
 {
     Kill();
-    m_copy = TempPath() + fileName;
+    m_copy = (folder.empty() ? TempPath() : folder + L"\\") + fileName;
     if (!CopyFileW(WindowsPath(WizardProgramPath).c_str(), m_copy.c_str(), FALSE))
         return false;
     std::wstring commandLine = L"\"" + m_copy + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     win32::unique_process_information info;
-    if (!CreateProcessW(m_copy.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        info.put()))
+    if (!CreateProcessW(m_copy.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, info.put()))
         return false;
     m_id = info.processId();
     m_process.reset(info.release_process());

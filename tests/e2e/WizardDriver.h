@@ -32,7 +32,9 @@ public:
 
     // The copy's file name carries the download token; the wizard inherits the driver's
     // environment (LC_ALL included, which sets its user locale).
-    bool Start(const std::wstring& fileName = L"OrvaneSetup_ab12-cd.exe");
+    // The copy goes to the temporary folder, or to the folder given, which is then also
+    // the process's current folder.
+    bool Start(const std::wstring& fileName = L"OrvaneSetup_ab12-cd.exe", const std::wstring& folder = std::wstring());
     DWORD Id() const noexcept { return m_id; }
     bool IsRunning() const;
     // Waits for the process to end; its exit code, or nothing when it still runs.

@@ -1,0 +1,7 @@
+// Where the wizard's libraries come from.
+#pragma once
+
+// Limits every later library load of the process to System32 and loads there the
+// libraries that system libraries bind late on the wizard's behalf. Called first thing,
+// before the C runtime starts: it uses nothing but kernel32.
+void RestrictLibraryLoading();
