@@ -1,5 +1,6 @@
 #include "config/FileHelpers.h"
 
+#include "config/PrivateFolder.h"
 #include "win32/UniqueResource.h"
 
 #include <bcrypt.h>
@@ -91,12 +92,13 @@ CString CreateFreshTempFolder()
 
     // The folder is made directly under a name nobody holds: CreateDirectoryW fails when
     // anything of that name exists, so no other process can slip its own folder or
-    // link in, and the elevated wizard only ever runs installers from a folder it made.
+    // link in, and the elevated wizard only ever runs installers from a folder it made,
+    // which only its user, the administrators and the system may change.
     for (int attempt = 0; attempt < 200; ++attempt) {
         wchar_t name[MAX_PATH] = {};
         if (!GetTempFileNameW(tempPath, L"ISV", RandomUnique(), name))
             return CString();
-        if (CreateDirectoryW(name, nullptr))
+        if (CreatePrivateFolder(name))
             return CString(name);
         DWORD error = GetLastError();
         if (error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED)

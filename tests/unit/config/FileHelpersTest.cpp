@@ -1,8 +1,14 @@
 #include "config/FileHelpers.h"
+#include "config/PrivateFolder.h"
 #include "tests/common/TestSupport.h"
+#include "win32/UniqueResource.h"
 
 #include <gtest/gtest.h>
 #include <shlwapi.h>
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -110,6 +116,157 @@ TEST(FreshTempFolder, MakesANewEmptyFolderInTheTemporaryFolder)
         EXPECT_TRUE(PathIsDirectoryEmptyW(folder));
         EXPECT_EQ(folder.Left(temp.Path().GetLength() + 4), temp.Path() + L"\\ISV");
     }
+}
+
+namespace {
+
+std::wstring SidText(PSID sid)
+{
+    PWSTR text = nullptr;
+    if (!ConvertSidToStringSidW(sid, &text))
+        return std::wstring();
+    win32::unique_hlocal owned(text);
+    return text;
+}
+
+// "SID mask flags" for every entry of an access list, sorted.
+std::vector<std::wstring> AccessEntries(PACL dacl)
+{
+    std::vector<std::wstring> entries;
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        ACE_HEADER* header = nullptr;
+        if (!GetAce(dacl, i, reinterpret_cast<void**>(&header)))
+            continue;
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) {
+            entries.push_back(L"type " + std::to_wstring(header->AceType));
+            continue;
+        }
+        auto* allowed = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+        entries.push_back(SidText(&allowed->SidStart) + L" " + std::to_wstring(allowed->Mask) + L" " +
+                          std::to_wstring(header->AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE)));
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+// The access list of a file or folder as the file system keeps it.
+std::vector<std::wstring> StoredAccessEntries(const CString& path, bool& isProtected)
+{
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(path, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                              &descriptor) != ERROR_SUCCESS)
+        return {};
+    win32::unique_hlocal owned(descriptor);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(descriptor, &control, &revision);
+    isProtected = (control & SE_DACL_PROTECTED) != 0;
+    return AccessEntries(dacl);
+}
+
+std::wstring CurrentUser()
+{
+    win32::unique_handle token;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put());
+    BYTE buffer[512] = {};
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenUser, buffer, sizeof(buffer), &size))
+        return std::wstring();
+    return SidText(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
+}
+
+} // namespace
+
+// The installers wait in the working folder between their download and their start:
+// nobody but the user, the administrators and the system may change anything there.
+TEST(FreshTempFolder, OnlyTheUserTheAdministratorsAndTheSystemMayChangeIt)
+{
+    const std::wstring user = CurrentUser();
+    ASSERT_FALSE(user.empty());
+    const std::wstring all = std::to_wstring(FILE_ALL_ACCESS);
+    const std::wstring inherited = std::to_wstring(OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+    std::vector<std::wstring> expected = {L"S-1-5-18 " + all + L" " + inherited, L"S-1-5-32-544 " + all + L" " + inherited,
+                                          user + L" " + all + L" " + inherited};
+    std::sort(expected.begin(), expected.end());
+
+    // The descriptor the folder is created with.
+    win32::unique_hlocal descriptor = PrivateFolderSecurity();
+    ASSERT_TRUE(descriptor);
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted));
+    ASSERT_TRUE(present && dacl);
+    EXPECT_EQ(AccessEntries(dacl), expected);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(descriptor.get(), &control, &revision);
+    EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing comes from the temporary folder's own list";
+
+    // Read back from the folder and from a file made inside it, where the file system
+    // keeps access lists (Wine without extended attributes keeps none: the list read
+    // back is then made up from the Unix mode, with no protection flag).
+    testing_support::TempFolder temp;
+    TempPathOverride override(temp.Path());
+    const CString folder = CreateFreshTempFolder();
+    ASSERT_FALSE(folder.IsEmpty());
+    bool isProtected = false;
+    const auto stored = StoredAccessEntries(folder, isProtected);
+    if (!isProtected)
+        GTEST_SKIP() << "the file system keeps no access lists; it made up: " << testing::PrintToString(stored);
+    EXPECT_EQ(stored, expected);
+    const CString inside = folder + L"\\setup.exe";
+    ASSERT_TRUE(testing_support::WriteFileBytes(inside, "MZ"));
+    const auto entries = StoredAccessEntries(inside, isProtected);
+    ASSERT_EQ(entries.size(), 3u) << testing::PrintToString(entries);
+    for (const auto& entry : entries)
+        EXPECT_TRUE(entry.rfind(L"S-1-5-18 ", 0) == 0 || entry.rfind(L"S-1-5-32-544 ", 0) == 0 ||
+                    entry.rfind(user + L" ", 0) == 0)
+            << entry;
+}
+
+// Another process may have made folders, files or links under the names the wizard
+// picks from; the wizard never takes one of them.
+TEST(FreshTempFolder, NeverTakesAnythingPlantedUnderItsNames)
+{
+    testing_support::TempFolder temp;
+    TempPathOverride override(temp.Path());
+    testing_support::TempFolder elsewhere;
+    // One name in thirty-two is taken: a folder (with a file in it), a file, or a link
+    // to a folder elsewhere where one can be made.
+    std::vector<CString> planted;
+    for (UINT unique = 1; unique <= 0xFFFF; unique += 32) {
+        wchar_t name[MAX_PATH] = {};
+        swprintf_s(name, L"%s\\ISV%X.tmp", temp.Path().GetString(), unique);
+        switch (unique % 3) {
+        case 0:
+            ASSERT_TRUE(CreateDirectoryW(name, nullptr));
+            ASSERT_TRUE(testing_support::WriteFileBytes(CString(name) + L"\\planted.exe", "MZ"));
+            break;
+        case 1:
+            ASSERT_TRUE(testing_support::WriteFileBytes(name, "planted"));
+            break;
+        default:
+            // (Some systems answer the link call without making a link.)
+            CreateSymbolicLinkW(name, elsewhere.Path(), SYMBOLIC_LINK_FLAG_DIRECTORY);
+            if (GetFileAttributesW(name) == INVALID_FILE_ATTRIBUTES) {
+                ASSERT_TRUE(CreateDirectoryW(name, nullptr));
+            }
+            break;
+        }
+        planted.push_back(name);
+    }
+    // With 250 folders made, about 8 picks fall on a planted name.
+    std::vector<CString> made;
+    for (int i = 0; i < 250; ++i) {
+        const CString folder = CreateFreshTempFolder();
+        ASSERT_FALSE(folder.IsEmpty());
+        EXPECT_TRUE(PathIsDirectoryEmptyW(folder)) << folder.str();
+        made.push_back(folder);
+    }
+    for (const CString& folder : made)
+        EXPECT_EQ(std::find(planted.begin(), planted.end(), folder), planted.end()) << folder.str();
+    EXPECT_TRUE(PathIsDirectoryEmptyW(elsewhere.Path()));
 }
 
 TEST(FreshTempFolder, UnusableTemporaryFolderGivesNoPath)
