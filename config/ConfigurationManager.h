@@ -46,6 +46,8 @@ public:
     bool mainFailureCountsAsDone = true;
     CString productTitle;
     CString productUrl;
+    // The product file's SHA-256 digest when the configuration gives one; else empty.
+    std::string productSha256;
     CString productImageUrl;
     CString productPrivacyUrl;
     CString productTermsUrl;

@@ -283,14 +283,14 @@ CString DownloadManager::TargetPath(const CString& url, const CString& fileName,
 }
 
 std::pair<bool, CString> DownloadManager::Download(const CString& url, HWND hwnd, const CString& fileName,
-                                                   bool toWorkingFolder)
+                                                   bool toWorkingFolder, const std::string& sha256)
 {
     std::pair<bool, CString> result(false, CString());
     CString path;
     try {
         path = TargetPath(url, fileName, toWorkingFolder);
         result = download::RunUnlessCancelled<std::pair<bool, CString>>(
-            [this, url, hwnd, path] { return DownloadWithWinHttp(url, hwnd, path); }, m_cancel,
+            [this, url, hwnd, path, sha256] { return DownloadWithWinHttp(url, hwnd, path, sha256); }, m_cancel,
             {false, L"[WINHTTP] Download cancelled."}, weak_from_this().lock());
         if (result.first) {
             m_lastFilePath = path;
@@ -302,7 +302,7 @@ std::pair<bool, CString> DownloadManager::Download(const CString& url, HWND hwnd
         // was not touched.
         PauseUnlessCancelled(m_fallbackPauseMs, m_cancel);
         if (!m_cancel) {
-            auto second = DownloadWithWinInet(url, hwnd, fileName, toWorkingFolder);
+            auto second = DownloadWithWinInet(url, hwnd, fileName, toWorkingFolder, sha256);
             if (second.first) {
                 result.first = true;
                 return result;
@@ -317,7 +317,8 @@ std::pair<bool, CString> DownloadManager::Download(const CString& url, HWND hwnd
     return result;
 }
 
-std::pair<bool, CString> DownloadManager::DownloadWithWinHttp(const CString& url, HWND hwnd, const CString& path)
+std::pair<bool, CString> DownloadManager::DownloadWithWinHttp(const CString& url, HWND hwnd, const CString& path,
+                                                              const std::string& sha256)
 {
     download::TargetFile file;
     try {
@@ -348,7 +349,7 @@ std::pair<bool, CString> DownloadManager::DownloadWithWinHttp(const CString& url
             if (size != length)
                 Fail(download::IncompleteMessage(length, size));
         }
-        file.Commit();
+        file.Commit(sha256);
         progress.Finish();
         return {true, CString()};
     } catch (const DownloadError& error) {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -23,10 +24,13 @@ public:
     // download folder, named fileName or, when that is empty, after the url. Posts
     // progress to hwnd. Never throws; (success, error text). The file takes its name
     // only when complete: a failure leaves a file of that name from before as it was.
-    std::pair<bool, CString> Download(const CString& url, HWND hwnd, const CString& fileName, bool toWorkingFolder);
+    // With an expected SHA-256 digest (64 hexadecimal digits), a file of another digest
+    // is a failed download.
+    std::pair<bool, CString> Download(const CString& url, HWND hwnd, const CString& fileName, bool toWorkingFolder,
+                                      const std::string& sha256 = std::string());
     // The second way, over WinINet; called by Download after the first way failed.
     std::pair<bool, CString> DownloadWithWinInet(const CString& url, HWND hwnd, const CString& fileName,
-                                                 bool toWorkingFolder);
+                                                 bool toWorkingFolder, const std::string& sha256 = std::string());
 
     // The body of url, empty when it could not be read.
     std::unique_ptr<std::vector<char>> DownloadToMemory(const CString& url);
@@ -55,7 +59,9 @@ private:
     CString TargetFolder(bool toWorkingFolder) const;
     CString TargetPath(const CString& url, const CString& fileName, bool toWorkingFolder);
     // The transfers of the two ways into path; they run on threads of their own.
-    std::pair<bool, CString> DownloadWithWinHttp(const CString& url, HWND hwnd, const CString& path);
-    std::pair<bool, CString> TransferWithWinInet(const CString& url, HWND hwnd, const CString& path);
+    std::pair<bool, CString> DownloadWithWinHttp(const CString& url, HWND hwnd, const CString& path,
+                                                 const std::string& sha256);
+    std::pair<bool, CString> TransferWithWinInet(const CString& url, HWND hwnd, const CString& path,
+                                                 const std::string& sha256);
     std::unique_ptr<std::vector<char>> ReadToMemory(const CString& url);
 };

@@ -56,10 +56,11 @@ void DownloadPageDlm::StartNextDownload()
     const auto& package = m_downloadQueue.front();
     if (package->m_isMain) {
         // The product's address is used as configured, into the Downloads folder.
-        m_downloadFuture = StartDownloadTask(configuration->productUrl, m_hWnd, configuration->productFileName, false);
+        m_downloadFuture = StartDownloadTask(configuration->productUrl, m_hWnd, configuration->productFileName, false,
+                                             configuration->productSha256);
     } else {
         CString url = DownloadUrlFor(CString(package->m_downloadUrl.c_str()));
-        m_downloadFuture = StartDownloadTask(url, m_hWnd, CString(), true);
+        m_downloadFuture = StartDownloadTask(url, m_hWnd, CString(), true, package->m_sha256);
     }
     SetTimer(DownloadTimer, 100);
 }

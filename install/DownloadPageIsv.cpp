@@ -67,7 +67,8 @@ void DownloadPageIsv::StartNextDownload()
     const auto& package = m_downloadQueue.front();
     CString value = package->m_isMain ? configuration->productUrl : CString(package->m_downloadUrl.c_str());
     // Everything goes into the working folder under the last segment of its address.
-    m_downloadFuture = StartDownloadTask(DownloadUrlFor(value), m_hWnd, CString(), true);
+    m_downloadFuture = StartDownloadTask(DownloadUrlFor(value), m_hWnd, CString(), true,
+                                         package->m_isMain ? configuration->productSha256 : package->m_sha256);
     SetTimer(DownloadTimer, 100);
 }
 

@@ -1,6 +1,7 @@
 #include "install/DownloadSupport.h"
 
 #include "install/DownloadManager.h"
+#include "install/PayloadDigest.h"
 #include "shell/WindowMessages.h"
 
 
@@ -51,11 +52,18 @@ void TargetFile::Open(const CString& path)
     }
 }
 
-void TargetFile::Commit()
+void TargetFile::Commit(const std::string& expectedSha256)
 {
     Close();
     if (m_partPath.IsEmpty())
         Fail(L"Failed to open downloaded file.");
+    // Checked before the file takes its name: a file that is not the one the server
+    // meant never stands where it would be kept or run.
+    const CString mismatch = CheckSha256(m_partPath, expectedSha256);
+    if (!mismatch.IsEmpty()) {
+        Discard();
+        Fail(mismatch);
+    }
     if (!MoveFileExW(m_partPath, ExtendedLengthPath(m_path), MOVEFILE_REPLACE_EXISTING))
         FailWithCode(L"Failed to save downloaded file: %d - %s", GetLastError());
     m_partPath.Empty();

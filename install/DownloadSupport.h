@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <string>
 #include <system_error>
 #include <thread>
 
@@ -57,8 +58,9 @@ public:
     // Closes the temporary file and keeps it (for the size test).
     void Close() { m_file.reset(); }
     // Puts the written file in the place of the target, replacing what stood there;
-    // throws DownloadError when that fails.
-    void Commit();
+    // throws DownloadError when that fails. With an expected SHA-256 digest, a file of
+    // another digest is removed instead, and the mismatch thrown.
+    void Commit(const std::string& expectedSha256 = std::string());
     // Closes and removes the temporary file.
     void Discard();
 

@@ -34,12 +34,12 @@ bool QueryContentLength(HINTERNET request, uint64_t& length)
 } // namespace
 
 std::pair<bool, CString> DownloadManager::DownloadWithWinInet(const CString& url, HWND hwnd, const CString& fileName,
-                                                              bool toWorkingFolder)
+                                                              bool toWorkingFolder, const std::string& sha256)
 {
     try {
         const CString path = TargetPath(url, fileName, toWorkingFolder);
         auto result = download::RunUnlessCancelled<std::pair<bool, CString>>(
-            [this, url, hwnd, path] { return TransferWithWinInet(url, hwnd, path); }, m_cancel,
+            [this, url, hwnd, path, sha256] { return TransferWithWinInet(url, hwnd, path, sha256); }, m_cancel,
             {false, L" [WININET] Download cancelled."}, weak_from_this().lock());
         if (result.first)
             m_lastFilePath = path;
@@ -49,7 +49,8 @@ std::pair<bool, CString> DownloadManager::DownloadWithWinInet(const CString& url
     }
 }
 
-std::pair<bool, CString> DownloadManager::TransferWithWinInet(const CString& url, HWND hwnd, const CString& path)
+std::pair<bool, CString> DownloadManager::TransferWithWinInet(const CString& url, HWND hwnd, const CString& path,
+                                                              const std::string& sha256)
 {
     try {
         download::TargetFile file;
@@ -106,7 +107,7 @@ std::pair<bool, CString> DownloadManager::TransferWithWinInet(const CString& url
                 if (written != length)
                     Fail(download::IncompleteMessage(length, written));
             }
-            file.Commit();
+            file.Commit(sha256);
             progress.Finish();
             return {true, CString()};
         } catch (const DownloadError& error) {

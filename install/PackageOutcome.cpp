@@ -22,12 +22,12 @@ std::future<Result> ReadyFuture(Result result)
 } // namespace
 
 std::future<std::pair<bool, CString>> StartDownloadTask(const CString& url, HWND window, const CString& fileName,
-                                                        bool toWorkingFolder)
+                                                        bool toWorkingFolder, const std::string& sha256)
 {
     try {
         auto manager = DownloadManager::GetInstance();
-        return std::async(std::launch::async, [manager, url, window, fileName, toWorkingFolder] {
-            return manager->Download(url, window, fileName, toWorkingFolder);
+        return std::async(std::launch::async, [manager, url, window, fileName, toWorkingFolder, sha256] {
+            return manager->Download(url, window, fileName, toWorkingFolder, sha256);
         });
     } catch (const std::exception& error) {
         return ReadyFuture(std::make_pair(false, CString(L"Failed to start the download: ") + CString(error.what())));

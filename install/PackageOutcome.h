@@ -8,13 +8,15 @@
 
 #include <future>
 #include <memory>
+#include <string>
 #include <utility>
 
 class Package;
 
 // The download as a worker task; a task that cannot be started is a failed download.
+// With an expected SHA-256 digest, a file of another digest is a failed download.
 std::future<std::pair<bool, CString>> StartDownloadTask(const CString& url, HWND window, const CString& fileName,
-                                                        bool toWorkingFolder);
+                                                        bool toWorkingFolder, const std::string& sha256);
 // The launch as a worker task; a task that cannot be started is a launch that failed.
 std::future<std::pair<DWORD, CString>> StartLaunchTask(const CString& path, const CString& arguments, bool wait);
 

@@ -2,6 +2,7 @@
 
 #include "config/ConfigurationManager.h"
 #include "install/DownloadManager.h"
+#include "install/PayloadDigest.h"
 #include "locale/LanguageManager.h"
 #include "net/ApiManager.h"
 #include "net/CommonEventData.h"
@@ -54,6 +55,13 @@ bool ReadMainProduct(const nlohmann::json& product, ConfigurationManager& config
         const auto found = product.find(key);
         return found == product.end() ? nullptr : &*found;
     };
+    // A digest that cannot be checked makes the description unusable: the product is
+    // never kept unchecked.
+    if (const auto* value = optional("sha256")) {
+        configuration.productSha256 = value->get<std::string>();
+        if (!IsSha256Text(configuration.productSha256))
+            return false;
+    }
     if (const auto* value = optional("cl"))
         configuration.productImageUrl = Text(*value);
     if (const auto* value = optional("cf"))

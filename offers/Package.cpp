@@ -2,6 +2,7 @@
 
 #include "config/ConfigurationManager.h"
 #include "config/FileHelpers.h"
+#include "install/PayloadDigest.h"
 #include "net/AnalyticsEvents.h"
 #include "net/Encodings.h"
 
@@ -106,6 +107,13 @@ void Package::ReadOffer(const json& ps)
     m_imageUrl = expanded(ps.at("i"));
     m_name = expanded(ps.at("dn"));
     m_downloadUrl = expanded(ps.at("u"));
+    if (const json* value = Optional(ps, "sha256")) {
+        // A digest that cannot be checked makes the offer malformed, as a member of the
+        // wrong type does: its file is never run unchecked.
+        m_sha256 = Text(*value);
+        if (!IsSha256Text(m_sha256))
+            throw std::runtime_error("The offer's SHA-256 digest is not 64 hexadecimal digits");
+    }
     if (const json* value = Optional(ps, "p"))
         m_installArguments = expanded(*value);
     if (const json* value = Optional(ps, "cp"))

@@ -86,6 +86,9 @@ public:
     std::string m_tag;
     std::string m_imageUrl;
     std::string m_downloadUrl;
+    // The downloaded file's SHA-256 digest when the offer gives one ("sha256"); empty
+    // when it gives none.
+    std::string m_sha256;
     std::string m_installArguments;
     std::string m_privacyUrl;
     std::string m_termsUrl;

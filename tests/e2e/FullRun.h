@@ -6,6 +6,7 @@
 #include "res/resource.h"
 #include "tests/common/ContentHostControl.h"
 #include "tests/e2e/WizardDriver.h"
+#include "win32/BCryptHandle.h"
 #include "win32/ScopedGdi.h"
 #include "win32/UniqueResource.h"
 
@@ -65,6 +66,26 @@ inline void RemoveTree(const std::wstring& folder)
     operation.pFrom = from.c_str();
     operation.fFlags = FOF_NO_UI;
     SHFileOperationW(&operation);
+}
+
+// The lower-case hexadecimal SHA-256 digest of the bytes.
+inline std::string Sha256(const std::string& bytes)
+{
+    BYTE digest[32] = {};
+    win32::unique_bcrypt_algorithm algorithm;
+    win32::unique_bcrypt_hash hash;
+    BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0);
+    BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0);
+    BCryptHashData(hash.get(), reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
+                   static_cast<ULONG>(bytes.size()), 0);
+    BCryptFinishHash(hash.get(), digest, sizeof(digest), 0);
+    std::string hex;
+    static const char digits[] = "0123456789abcdef";
+    for (BYTE byte : digest) {
+        hex += digits[byte >> 4];
+        hex += digits[byte & 0x0F];
+    }
+    return hex;
 }
 
 inline bool Exists(const std::wstring& path)
@@ -150,6 +171,8 @@ protected:
                           {"ctu", "https://www.orvane.test/terms/"},
                           {"cf", m_productFile}}},
                         {"o", offers}};
+        if (!m_productSha256.empty())
+            catalog["i"]["sha256"] = m_productSha256;
         m_host.SetScenario({{"config", catalog}, {"answers", m_answers}});
     }
 
@@ -258,6 +281,7 @@ protected:
     json m_answers = json::object();
     std::string m_productUrl = Files + "product/OrvaneDemo.exe";
     std::string m_productFile = "OrvaneDemo.exe";
+    std::string m_productSha256;
     std::wstring m_savedProduct;
     // Where the wizard is started from (the temporary folder when empty).
     std::wstring m_startFolder;

@@ -238,3 +238,36 @@ TEST_F(FullRun, AFailingProductInstallerEndsOnTheErrorPageAfterTheOffers)
     ASSERT_TRUE(Click(error, IDC_CLOSE));
     EXPECT_TRUE(m_wizard.WaitForExit(DefaultWait));
 }
+
+// Files named by their SHA-256 digest: the product with the right digest is kept; an
+// offer whose file differs by one byte is removed, never started, and reported.
+TEST_F(FullRun, AFileThatDoesNotMatchItsDigestIsNeitherKeptNorRun)
+{
+    if (!DownloadType)
+        GTEST_SKIP() << "the download type's run";
+    const std::wstring saved = SaveProductInDownloads();
+    m_productUrl = Files + Serve("e2e/product.exe", m_installer);
+    m_productSha256 = Sha256(m_installer);
+    std::string changed = m_installer;
+    changed[changed.size() / 2] = static_cast<char>(changed[changed.size() / 2] ^ 0x20);
+    Serve("e2e/quill.exe", changed);
+    json quill = Offer("offer-quill", "Quill Notes", "e2e/quill.exe", "/silent", 1);
+    quill["ps"]["sha256"] = m_productSha256;
+    Publish(json::array({quill}));
+
+    ASSERT_TRUE(RunToDownload());
+    HWND finish = WaitForPage(m_frame, L"FinishPageDLM", Milliseconds(30000));
+    ASSERT_TRUE(finish) << PageName(VisiblePage(m_frame));
+    EXPECT_EQ(ReadBytes(saved), m_installer);
+    const auto outcomes = WaitForOutcomes(2);
+    ASSERT_EQ(outcomes.size(), 2u);
+    EXPECT_EQ(outcomes[0], "main 3");
+    const std::string mismatch = "The downloaded file does not match its SHA-256 digest: expected " + m_productSha256 +
+                                 ", got " + Sha256(changed) + ".";
+    EXPECT_EQ(outcomes[1], "offer-quill -1 DOWNLOAD FAILED: [WINHTTP] " + mismatch + " [WININET] " + mismatch);
+    EXPECT_EQ(Marker(L"quill.exe"), "");
+    for (const auto& folder : WorkingFolders())
+        EXPECT_FALSE(Exists(folder + L"\\quill.exe")) << "the file that differs is removed";
+    ASSERT_TRUE(Click(finish, IDC_FINISH));
+    EXPECT_TRUE(m_wizard.WaitForExit(DefaultWait));
+}

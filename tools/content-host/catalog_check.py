@@ -247,6 +247,7 @@ def read_main_product(reader, document):
             reader.report(member_path("$.i", key), "empty", ENDS_LOAD)
     for key in ("cl", "cf", "cp", "ctu", "ch", "cfl", "cb"):
         reader.read(product, "$.i", key, "string", ENDS_LOAD)
+    check_digest(reader, reader.read(product, "$.i", "sha256", "string", ENDS_LOAD), "$.i", ENDS_LOAD)
     tag = product.get("ch")
     return tag.split("\0", 1)[0] if isinstance(tag, str) else ""
 
@@ -256,6 +257,7 @@ OFFER_MEMBERS = [
     ("cp", "string", False), ("ctu", "string", False), ("v", "integer", False), ("exc", "boolean", False),
     ("c", "string", False), ("disk", "size", False), ("ram", "size", False), ("cpu", "size", False),
     ("ov", "integer", False), ("pv", "string", False), ("win64", "boolean", False), ("x", "integer", False),
+    ("sha256", "string", False),
 ]
 TEXT_LISTS = ("fe", "ife", "a", "r", "ir", "rvn", "rvd", "eapp", "iapp")
 # The sizes a preset "x" sets, overriding what the offer says.
@@ -278,10 +280,17 @@ def read_offer(reader, offer, path, effect):
     lists = {key: reader.texts(ps, path, key, effect) for key in TEXT_LISTS}
     rules = read_uninstall_rules(reader, ps, path, effect)
 
+    check_digest(reader, values["sha256"], path, effect)
     check_requirements(reader, values, path)
     check_registry_lists(reader, lists, path)
     check_applications(reader, lists, path)
     check_uninstall_rules(reader, rules)
+
+
+def check_digest(reader, value, path, effect):
+    """A file's digest is read only as 64 hexadecimal digits; any other text is refused."""
+    if value is not None and not re.fullmatch(r"[0-9A-Fa-f]{64}", value):
+        reader.report(member_path(path, "sha256"), "not 64 hexadecimal digits", effect)
 
 
 def read_uninstall_rules(reader, ps, path, effect):

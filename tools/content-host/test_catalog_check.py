@@ -92,6 +92,10 @@ class BrokenCatalogTest(unittest.TestCase):
             (ps(0)(put("ram", True)), "$.o[0].ps.ram: expected a number (not a boolean), found a boolean [ends the load]"),
             (ps(0)(put("exc", 1)), "$.o[0].ps.exc: expected a boolean, found a number [ends the load]"),
             (ps(1)(put("v", "2")), "$.o[1].ps.v: expected an integer (a number or a boolean), found a string [ends the load]"),
+            # File digests.
+            (ps(0)(put("sha256", "ab" * 31)), "$.o[0].ps.sha256: not 64 hexadecimal digits [ends the load]"),
+            (ps(0)(put("sha256", 5)), "$.o[0].ps.sha256: expected a string, found a number [ends the load]"),
+            (lambda d: d["i"].__setitem__("sha256", "g" * 64), "$.i.sha256: not 64 hexadecimal digits [ends the load]"),
             # Lists and their items.
             (ps(1)(put("fe", ["a.exe", 5])), "$.o[1].ps.fe[1]: expected a string, found a number [ends the load]"),
             (ps(1)(put("a", {"k": False})), '$.o[1].ps.a.k: expected a string, found a boolean [ends the load]'),

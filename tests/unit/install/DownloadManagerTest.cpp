@@ -3,6 +3,7 @@
 #include "DownloadFixtures.h"
 #include "InstallFixtures.h"
 #include "config/ConfigurationManager.h"
+#include "install/PayloadDigest.h"
 #include "shell/WindowMessages.h"
 #include "tests/common/TestSupport.h"
 
@@ -155,6 +156,57 @@ TEST_F(DownloadManagerTest, BothWaysFailingJoinTheirTextsAndKeepAnEarlierFile)
         EXPECT_EQ(ReadFileBytes(working.File(L"such.bin")), "an older file");
         EXPECT_FALSE(FileExists(working.File(L"such.bin.part")));
         EXPECT_EQ(manager->m_lastFilePath, L"");
+    }
+}
+
+// A file that is not the one the configuration names by its digest is never kept: both
+// ways refuse it, it is removed, and a file of that name from before stays as it was.
+TEST_F(DownloadManagerTest, AFileIsKeptOnlyWithTheExpectedDigest)
+{
+    const std::string body = PatternBytes(300000, 5);
+    std::string flipped = body;
+    flipped[123456] = static_cast<char>(flipped[123456] ^ 0x01);
+    const std::string other = PatternBytes(300000, 6);
+    std::string digest;
+    ASSERT_TRUE(WriteFileBytes(working.File(L"reference.bin"), body));
+    ASSERT_TRUE(Sha256OfFile(working.File(L"reference.bin"), digest));
+    std::string upper = digest;
+    for (auto& ch : upper)
+        ch = static_cast<char>(toupper(static_cast<unsigned char>(ch)));
+    struct Case {
+        const char* what;
+        std::string served;
+        std::string expected;
+        bool kept;
+    };
+    const Case cases[] = {
+        {"the right file", body, digest, true},
+        {"the right file, digest in capitals", body, upper, true},
+        {"no digest given", other, "", true},
+        {"one byte flipped", flipped, digest, false},
+        {"another file of the same size", other, digest, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(files.Put("sha/payload.bin", c.served));
+        ASSERT_TRUE(WriteFileBytes(working.File(L"payload.bin"), "an older file"));
+        manager->m_lastFilePath.Empty();
+        auto result = manager->Download(files.Https("sha/payload.bin"), window.Handle(), CString(), true, c.expected);
+        window.Drain();
+        EXPECT_EQ(result.first, c.kept) << ToAnsi(result.second);
+        EXPECT_FALSE(FileExists(working.File(L"payload.bin.part")));
+        if (c.kept) {
+            EXPECT_TRUE(ReadFileBytes(working.File(L"payload.bin")) == c.served);
+            continue;
+        }
+        EXPECT_EQ(ReadFileBytes(working.File(L"payload.bin")), "an older file");
+        EXPECT_EQ(manager->m_lastFilePath, L"");
+        const CString mismatch = L"The downloaded file does not match its SHA-256 digest: expected " +
+                                 CString(digest.c_str()) + L", got ";
+        const int winInet = result.second.Find(L" [WININET] ");
+        ASSERT_GT(winInet, 0) << ToAnsi(result.second);
+        EXPECT_EQ(result.second.Left(10 + mismatch.GetLength()), L"[WINHTTP] " + mismatch) << ToAnsi(result.second);
+        EXPECT_EQ(result.second.Mid(winInet + 11, mismatch.GetLength()), mismatch) << ToAnsi(result.second);
     }
 }
 

@@ -108,6 +108,20 @@ TEST_F(PackageModelTest, AcceptsOnlyTheDesignedTypes)
     EXPECT_THROW(Build({{"ad", {{"f", "x"}, {"o", "y"}}}, {"ps", json::array()}}), json::type_error);
 }
 
+// A digest is taken only as 64 hexadecimal digits; anything else makes the offer
+// malformed, so its file is never run unchecked.
+TEST_F(PackageModelTest, TakesTheFilesDigestOnlyAsSixtyFourHexDigits)
+{
+    const std::string digest(64, 'a');
+    EXPECT_EQ(Build(Offer())->m_sha256, "");
+    EXPECT_EQ(Build(Offer({{"sha256", digest}}))->m_sha256, digest);
+    EXPECT_EQ(Build(Offer({{"sha256", "0123456789ABCDEFabcdef" + std::string(42, '0')}}))->m_sha256.size(), 64u);
+    for (const json& wrong : {json(std::string(63, 'a')), json(std::string(65, 'a')), json(std::string(63, 'a') + "g"),
+                              json(""), json(" " + std::string(63, 'a'))})
+        EXPECT_THROW(Build(Offer({{"sha256", wrong}})), std::runtime_error) << wrong.dump();
+    EXPECT_THROW(Build(Offer({{"sha256", 12}})), json::type_error);
+}
+
 TEST_F(PackageModelTest, PresetOverridesTheSizesItNames)
 {
     const auto three = Build(Offer({{"x", 3}, {"disk", 10}, {"ram", 20}, {"cpu", 30}}));
