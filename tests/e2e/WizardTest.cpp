@@ -2,11 +2,13 @@
 #include "config/BuildSettings.h"
 #include "res/resource.h"
 #include "tests/e2e/WizardDriver.h"
+#include "win32/UniqueResource.h"
 
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -100,6 +102,62 @@ TEST(Wizard, ASecondCopyIsRefusedWhileTheFirstGoesOn)
     EXPECT_TRUE(first.IsRunning());
     EXPECT_TRUE(IsWindowVisible(frame));
     EXPECT_EQ(PageName(VisiblePage(frame)), L"LanguagePage");
+}
+
+// Another process may hold the single-instance name in a way the wizard cannot take:
+// as another kind of object, or as a mutex whose access list lets nobody open it. The
+// wizard never waits for it: it starts as usual or, when it can see a mutex of that
+// name, tells the user another setup runs and ends.
+TEST(Wizard, AnInstanceNameHeldAgainstItNeverStopsTheWizard)
+{
+    const std::wstring name = L"Global\\Orvane" + std::wstring(TypeName == L"dlm" ? L"DLM" : L"ISV") +
+                              L"SingleInstanceMutex";
+    // Nobody, not even the owner, may open the mutex for use.
+    SECURITY_DESCRIPTOR denying = {};
+    ASSERT_TRUE(InitializeSecurityDescriptor(&denying, SECURITY_DESCRIPTOR_REVISION));
+    ACL empty = {};
+    ASSERT_TRUE(InitializeAcl(&empty, sizeof(empty), ACL_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&denying, TRUE, &empty, FALSE));
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &denying, FALSE};
+
+    struct Case {
+        const char* what;
+        std::function<HANDLE()> hold;
+        bool isMutex;
+    };
+    const Case cases[] = {
+        {"an event of that name", [&] { return CreateEventW(nullptr, TRUE, FALSE, name.c_str()); }, false},
+        {"a semaphore of that name", [&] { return CreateSemaphoreW(nullptr, 0, 1, name.c_str()); }, false},
+        {"a mutex nobody may open", [&] { return CreateMutexW(&attributes, TRUE, name.c_str()); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        win32::unique_handle held(c.hold());
+        ASSERT_TRUE(held);
+        // Where the system keeps to the list, the wizard cannot open the mutex and starts;
+        // where it lets the user's processes open it anyway (Wine does), the wizard sees
+        // a running setup.
+        bool seen = false;
+        if (c.isMutex) {
+            win32::unique_handle again(OpenMutexW(MUTEX_ALL_ACCESS, FALSE, name.c_str()));
+            seen = again.is_valid();
+        }
+        WizardProcess wizard;
+        ASSERT_TRUE(wizard.Start());
+        if (seen) {
+            HWND box = WaitForMessageBox(wizard);
+            ASSERT_TRUE(box);
+            EXPECT_EQ(MessageBoxText(box), L"Another setup is already running, please close it and try again");
+            AnswerMessageBox(box, IDOK);
+            EXPECT_TRUE(wizard.WaitForExit(DefaultWait));
+            continue;
+        }
+        HWND frame = WaitForFrame(wizard);
+        ASSERT_TRUE(frame);
+        EXPECT_TRUE(WaitForPage(frame, L"LanguagePage"));
+        EXPECT_EQ(FindMessageBox(wizard.Id()), nullptr);
+        wizard.Kill();
+    }
 }
 
 TEST(Wizard, ClosingOnTheFirstPageAsksAndCancelKeepsTheWizard)
