@@ -67,12 +67,14 @@ void DownloadPageDlm::StartNextDownload()
 
 void DownloadPageDlm::OnTimer(UINT_PTR id)
 {
-    if (id == DownloadTimer) {
+    if (id == DownloadTimer || id == LaunchTimer) {
         // Once the user has quit, nothing more is reported or started.
         if (ConfigurationManager::GetInstance()->closing)
-            KillTimer(DownloadTimer);
-        else
+            KillTimer(id);
+        else if (id == DownloadTimer)
             OnDownloadTimer();
+        else
+            OnLaunchTimer();
     }
     IPage::OnTimer(id);
 }
@@ -116,20 +118,36 @@ void DownloadPageDlm::OnDownloadTimer()
 void DownloadPageDlm::LaunchNextOffer()
 {
     auto configuration = ConfigurationManager::GetInstance();
-    // The offers start back to back; none of them is waited for.
-    while (!m_launchQueue.empty()) {
-        if (configuration->closing)
-            return;
-        auto entry = m_launchQueue.front();
-        m_launchQueue.pop_front();
-        const std::shared_ptr<Package>& package = entry.first;
-        CString path = InstallerFor(entry.second, configuration->workingFolder);
-        CString arguments = package->m_isMain ? configuration->installerArguments
-                                              : CString(package->m_installArguments.c_str());
-        m_launchFuture = StartLaunchTask(path, arguments, package->m_isMain);
-        ReportOutcome(package, 3, nullptr);
+    if (configuration->closing)
+        return;
+    if (m_launchQueue.empty()) {
+        CompleteWork();
+        return;
     }
-    CompleteWork();
+    // The offers start one after the other, none of them waited for; each is unpacked
+    // and started on the installer task while the window goes on answering.
+    const auto& entry = m_launchQueue.front();
+    const std::shared_ptr<Package>& package = entry.first;
+    CString arguments = package->m_isMain ? configuration->installerArguments
+                                          : CString(package->m_installArguments.c_str());
+    m_launchFuture = StartInstallerTask(entry.second, configuration->workingFolder, arguments, package->m_isMain);
+    SetTimer(LaunchTimer, 100);
+}
+
+void DownloadPageDlm::OnLaunchTimer()
+{
+    if (!m_launchFuture.valid() || m_launchQueue.empty()) {
+        KillTimer(LaunchTimer);
+        return;
+    }
+    if (m_launchFuture.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return;
+    KillTimer(LaunchTimer);
+    m_launchFuture.get();
+    std::shared_ptr<Package> package = m_launchQueue.front().first;
+    m_launchQueue.pop_front();
+    ReportOutcome(package, 3, nullptr);
+    LaunchNextOffer();
 }
 
 void DownloadPageDlm::CompleteWork()

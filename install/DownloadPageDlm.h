@@ -4,6 +4,7 @@
 #pragma once
 
 #include "install/DownloadProgress.h"
+#include "install/PackageOutcome.h"
 #include "shell/CStaticFromImage.h"
 #include "shell/IPage.h"
 
@@ -24,6 +25,7 @@ public:
     CString GetName() override { return L"DownloadPageDLM"; }
 
     static constexpr UINT_PTR DownloadTimer = 4096;
+    static constexpr UINT_PTR LaunchTimer = 4098;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -34,6 +36,7 @@ protected:
     void StartNextDownload();
     void OnDownloadTimer();
     void LaunchNextOffer();
+    void OnLaunchTimer();
     void CompleteWork();
     void ShowDownloadError();
 
@@ -42,7 +45,7 @@ protected:
     CProgressCtrl m_progress;
     DownloadProgress m_progressState{m_progress};
     std::future<std::pair<bool, CString>> m_downloadFuture;
-    std::future<std::pair<DWORD, CString>> m_launchFuture;
+    std::future<InstallerRun> m_launchFuture;
     bool m_mainFailed = false;
     bool m_started = false;
     std::deque<std::shared_ptr<Package>> m_downloadQueue;

@@ -124,35 +124,29 @@ void DownloadPageIsv::OnDownloadTimer()
 void DownloadPageIsv::InstallNext()
 {
     auto configuration = ConfigurationManager::GetInstance();
-    while (!m_installQueue.empty()) {
-        if (configuration->closing)
-            return;
-        const auto entry = m_installQueue.front();
-        const std::shared_ptr<Package>& package = entry.first;
-        // In this type the download folder is the working folder.
-        CString path = InstallerFor(entry.second, configuration->downloadFolder);
-        CString arguments;
-        if (package->m_isMain)
-            arguments = configuration->btClassicMode ? ClassicInstallerArguments(configuration->optionFlags)
-                                                     : configuration->installerArguments;
-        else
-            arguments = CString(package->m_installArguments.c_str());
-        m_launchFuture = StartLaunchTask(path, arguments, package->m_isMain);
-
-        if (package->m_isMain) {
-            // The product's installer is waited for before any offer starts.
-            m_mainInstallerPath = path;
-            SetTimer(InstallerTimer, 100);
-            return;
-        }
-        ReportOutcome(package, 3, nullptr);
-        m_installQueue.pop_front();
+    if (configuration->closing)
+        return;
+    if (m_installQueue.empty()) {
+        // Every installer has been started (or none could be): the installers are no
+        // longer this page's business.
+        if (onInstallIdle)
+            onInstallIdle();
+        CompleteWork();
+        return;
     }
-    // Every installer has been started (or none could be): the installers are no
-    // longer this page's business.
-    if (onInstallIdle)
-        onInstallIdle();
-    CompleteWork();
+    const auto& entry = m_installQueue.front();
+    const std::shared_ptr<Package>& package = entry.first;
+    CString arguments;
+    if (package->m_isMain)
+        arguments = configuration->btClassicMode ? ClassicInstallerArguments(configuration->optionFlags)
+                                                 : configuration->installerArguments;
+    else
+        arguments = CString(package->m_installArguments.c_str());
+    // One installer at a time, unpacked and started on the installer task while the
+    // window goes on answering; the product's installer is waited for before any offer
+    // starts, the offers' are not. In this type the download folder is the working folder.
+    m_launchFuture = StartInstallerTask(entry.second, configuration->downloadFolder, arguments, package->m_isMain);
+    SetTimer(InstallerTimer, 100);
 }
 
 void DownloadPageIsv::OnInstallerTimer()
@@ -165,23 +159,23 @@ void DownloadPageIsv::OnInstallerTimer()
         return;
     KillTimer(InstallerTimer);
     std::shared_ptr<Package> package = m_installQueue.front().first;
-    if (onInstallIdle)
-        onInstallIdle();
-    const auto result = m_launchFuture.get();
-
-    if (result.first != 0) {
-        ReportOutcome(package, FailureEventKind(*package), FailureData("EXEC FAILED: ", result.second));
-        m_mainFailed = true;
-    } else {
-        ConfigurationManager::GetInstance()->downloadedFilePath = m_mainInstallerPath;
-        ReportOutcome(package, 3, nullptr);
-    }
-
     m_installQueue.pop_front();
-    if (!m_installQueue.empty())
-        InstallNext();
-    else
-        CompleteWork();
+    const InstallerRun run = m_launchFuture.get();
+
+    if (!package->m_isMain) {
+        ReportOutcome(package, 3, nullptr);
+    } else {
+        if (onInstallIdle)
+            onInstallIdle();
+        if (run.code != 0) {
+            ReportOutcome(package, FailureEventKind(*package), FailureData("EXEC FAILED: ", run.message));
+            m_mainFailed = true;
+        } else {
+            ConfigurationManager::GetInstance()->downloadedFilePath = run.path;
+            ReportOutcome(package, 3, nullptr);
+        }
+    }
+    InstallNext();
 }
 
 void DownloadPageIsv::CompleteWork()

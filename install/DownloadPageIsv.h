@@ -4,6 +4,7 @@
 #pragma once
 
 #include "install/DownloadProgress.h"
+#include "install/PackageOutcome.h"
 #include "shell/CStaticFromImage.h"
 #include "shell/IPage.h"
 
@@ -54,8 +55,7 @@ protected:
     CProgressCtrl m_progress;
     DownloadProgress m_progressState{m_progress};
     std::future<std::pair<bool, CString>> m_downloadFuture;
-    std::future<std::pair<DWORD, CString>> m_launchFuture;
-    CString m_mainInstallerPath;
+    std::future<InstallerRun> m_launchFuture;
     bool m_mainFailed = false;
     bool m_started = false;
     std::deque<std::shared_ptr<Package>> m_downloadQueue;

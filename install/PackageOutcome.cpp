@@ -8,6 +8,7 @@
 #include "win32/TextConversion.h"
 
 #include <exception>
+#include <tuple>
 
 namespace {
 
@@ -34,13 +35,31 @@ std::future<std::pair<bool, CString>> StartDownloadTask(const CString& url, HWND
     }
 }
 
-std::future<std::pair<DWORD, CString>> StartLaunchTask(const CString& path, const CString& arguments, bool wait)
+std::future<InstallerRun> StartInstallerTask(const CString& downloaded, const CString& parentFolder,
+                                             const CString& arguments, bool wait)
 {
     try {
-        return std::async(std::launch::async, [path, arguments, wait] { return LaunchExecutable(path, arguments, wait); });
+        auto manager = DownloadManager::GetInstance();
+        return std::async(std::launch::async, [manager, downloaded, parentFolder, arguments, wait] {
+            InstallerRun run;
+            try {
+                run.path = InstallerFor(downloaded, parentFolder);
+                // The user may have quit while the archive was unpacked.
+                if (manager->m_cancel) {
+                    run.message = L"Cancelled.";
+                    return run;
+                }
+                std::tie(run.code, run.message) = LaunchExecutable(run.path, arguments, wait);
+            } catch (const std::exception& error) {
+                run.message = CString(L"Error launching executable: ") + CString(error.what());
+            }
+            return run;
+        });
     } catch (const std::exception& error) {
-        return ReadyFuture(
-            std::make_pair(static_cast<DWORD>(0xFFFFFFFF), CString(L"Error launching executable: ") + CString(error.what())));
+        InstallerRun run;
+        run.path = downloaded;
+        run.message = CString(L"Error launching executable: ") + CString(error.what());
+        return ReadyFuture(run);
     }
 }
 

@@ -17,8 +17,20 @@ class Package;
 // With an expected SHA-256 digest, a file of another digest is a failed download.
 std::future<std::pair<bool, CString>> StartDownloadTask(const CString& url, HWND window, const CString& fileName,
                                                         bool toWorkingFolder, const std::string& sha256);
-// The launch as a worker task; a task that cannot be started is a launch that failed.
-std::future<std::pair<DWORD, CString>> StartLaunchTask(const CString& path, const CString& arguments, bool wait);
+// What an installer task ends with: the program it started (for a zip archive, the
+// archive's program) and the launch's exit code and message (LaunchExecutable's).
+struct InstallerRun {
+    CString path;
+    DWORD code = 0xFFFFFFFF;
+    CString message;
+};
+// A downloaded file made ready and started as a worker task: a zip archive is unpacked
+// into parentFolder first, then the program runs with the arguments and, with wait, is
+// waited for. The window that polls the task goes on answering while an archive of any
+// size is unpacked. Nothing is started once the user has quit; a task that cannot be
+// started is a launch that failed.
+std::future<InstallerRun> StartInstallerTask(const CString& downloaded, const CString& parentFolder,
+                                             const CString& arguments, bool wait);
 
 // The kind of a failure event: the main product's failure may count as done (3),
 // everything else is a failure (-1).
@@ -30,5 +42,5 @@ nlohmann::json FailureData(const char* prefix, const CString& message);
 void ReportOutcome(const std::shared_ptr<Package>& package, int kind, const nlohmann::json& data);
 
 // The working folder's program for a downloaded file (a zip archive is unpacked into
-// parentFolder first).
+// parentFolder first). Takes as long as the unpacking: called on the installer task.
 CString InstallerFor(const CString& path, const CString& parentFolder);
