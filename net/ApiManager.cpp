@@ -128,6 +128,11 @@ std::unique_ptr<nlohmann::json> ApiManager::RequestConfiguration()
         Pause(PauseMilliseconds);
     }
 
+    return ParseConfigurationResponse(response);
+}
+
+std::unique_ptr<nlohmann::json> ApiManager::ParseConfigurationResponse(const std::string& response)
+{
     // Only the blank test ignores whitespace; the parser sees the text as it came.
     if (std::all_of(response.begin(), response.end(), IsClassicSpace))
         throw OrvaneException("Empty configuration response");

@@ -19,6 +19,9 @@ public:
     // no answer, or an empty or blank body; the JSON library's error for any other text
     // that is not JSON.
     std::unique_ptr<nlohmann::json> RequestConfiguration();
+    // The answer's text as a document: OrvaneException for a blank, oversized or too
+    // deeply nested text, the JSON library's error for text that is not JSON.
+    static std::unique_ptr<nlohmann::json> ParseConfigurationResponse(const std::string& response);
 };
 
 // The download token in an executable's path: the text after the path's last "_" without

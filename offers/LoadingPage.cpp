@@ -136,47 +136,53 @@ PackageList LoadingPage::LoadPackages(std::shared_ptr<LoadState> state)
 {
     PackageList accepted;
     try {
-        auto configuration = ConfigurationManager::GetInstance();
         std::unique_ptr<nlohmann::json> response = ApiManager::GetInstance()->RequestConfiguration();
-        const nlohmann::json& document = *response;
-
-        if (document.is_object() && document.contains("l"))
-            configuration->countryCode = document.at("l").get<std::string>();
-
-        if (configuration->wizardType == 1 && !ReadMainProduct(document.at("i"), *configuration)) {
-            state->configError = true;
-            ::PostMessageW(state->window, WM_REQUEST_COMPLETE, 0, 0);
-            return accepted;
-        }
-
-        if (document.is_object() && document.contains("f")) {
-            const nlohmann::json& publisher = document.at("f");
-            if (publisher.is_object() && publisher.contains("a"))
-                configuration->publisherId = publisher.at("a").get<std::string>();
-        }
-
-        if (document.is_object() && document.contains("o") && configuration->productTagH != L"00xA") {
-            configuration->maxOffers = document.at("f").at("m").get<int>();
-            OfferChecker checker(configuration->maxOffers);
-            for (const nlohmann::json& offer : document.at("o")) {
-                const CommonEventData data = BuildCommonEventData();
-                auto package = std::make_shared<Package>(data, offer, false, std::string(),
-                                                         static_cast<int>(accepted.size()));
-                bool stop = false;
-                if (checker.Evaluate(package, stop)) {
-                    accepted.push_back(package);
-                    if (package->m_exclusive)
-                        break;
-                }
-                if (stop)
-                    break;
-            }
-        }
+        bool configError = false;
+        accepted = ReadConfiguration(*response, configError);
+        state->configError = configError;
     } catch (const std::exception&) {
         ::PostMessageW(state->window, WM_REQUEST_COMPLETE, 0, 0);
         throw;
     }
     ::PostMessageW(state->window, WM_REQUEST_COMPLETE, 0, 0);
+    return accepted;
+}
+
+PackageList LoadingPage::ReadConfiguration(const nlohmann::json& document, bool& configError)
+{
+    PackageList accepted;
+    auto configuration = ConfigurationManager::GetInstance();
+    if (document.is_object() && document.contains("l"))
+        configuration->countryCode = document.at("l").get<std::string>();
+
+    if (configuration->wizardType == 1 && !ReadMainProduct(document.at("i"), *configuration)) {
+        configError = true;
+        return accepted;
+    }
+
+    if (document.is_object() && document.contains("f")) {
+        const nlohmann::json& publisher = document.at("f");
+        if (publisher.is_object() && publisher.contains("a"))
+            configuration->publisherId = publisher.at("a").get<std::string>();
+    }
+
+    if (document.is_object() && document.contains("o") && configuration->productTagH != L"00xA") {
+        configuration->maxOffers = document.at("f").at("m").get<int>();
+        OfferChecker checker(configuration->maxOffers);
+        for (const nlohmann::json& offer : document.at("o")) {
+            const CommonEventData data = BuildCommonEventData();
+            auto package = std::make_shared<Package>(data, offer, false, std::string(),
+                                                     static_cast<int>(accepted.size()));
+            bool stop = false;
+            if (checker.Evaluate(package, stop)) {
+                accepted.push_back(package);
+                if (package->m_exclusive)
+                    break;
+            }
+            if (stop)
+                break;
+        }
+    }
     return accepted;
 }
 

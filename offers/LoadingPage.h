@@ -5,6 +5,8 @@
 #include "framework/CProgressCtrl.h"
 #include "shell/IPage.h"
 
+#include <nlohmann/json.hpp>
+
 #include <atomic>
 #include <future>
 #include <memory>
@@ -41,6 +43,15 @@ protected:
     };
     // The body of the loading task (a worker thread): the accepted offers.
     static std::vector<std::shared_ptr<Package>> LoadPackages(std::shared_ptr<LoadState> state);
+
+public:
+    // Reads the configuration document into the configuration and evaluates its offers:
+    // the accepted ones. configError is set (and nothing accepted) when the download
+    // type's product description is unusable; a malformed document throws the JSON
+    // library's errors (or std::runtime_error for text that is not UTF-8).
+    static std::vector<std::shared_ptr<Package>> ReadConfiguration(const nlohmann::json& document, bool& configError);
+
+protected:
 
     ButtonCallback m_onButton;
     ErrorCallback m_onError;

@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr size_t MaxPixelTextBytes = 1024;
+
 using nlohmann::json;
 
 // Optional members are read only from an object that has them.
@@ -87,9 +89,14 @@ Package::Package(const CommonEventData& commonEventData, const json& offer, bool
     m_offerFeed = Text(ad.at("f"));
     m_offerCode = Text(ad.at("o"));
 
+    // The encoding's time grows with the square of the text's length: an offer code of
+    // a few hundred kilobytes would hold the load for hours. No real code comes near
+    // the bound; beyond it the pixel stays empty, as when the encoding fails.
     std::string pixel;
+    const std::string pixelText = machineId + "|" + m_offerCode + "|" + runTimestamp;
     try {
-        pixel = Base62Encode(machineId + "|" + m_offerCode + "|" + runTimestamp);
+        if (pixelText.size() <= MaxPixelTextBytes)
+            pixel = Base62Encode(pixelText);
     } catch (const std::exception&) {
         pixel.clear();
     }

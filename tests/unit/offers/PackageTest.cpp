@@ -122,6 +122,20 @@ TEST_F(PackageModelTest, TakesTheFilesDigestOnlyAsSixtyFourHexDigits)
     EXPECT_THROW(Build(Offer({{"sha256", 12}})), json::type_error);
 }
 
+// The tracking pixel encodes the machine, the offer code and the run; an offer code of
+// any length is read at once (the encoding would take hours for a long one), and only
+// such a code leaves the pixel empty.
+TEST_F(PackageModelTest, AnOfferCodeOfAnyLengthIsReadAtOnce)
+{
+    json normal = Offer();
+    EXPECT_FALSE(Build(normal)->ExpandPlaceholders("{pxl}").empty());
+    json huge = Offer();
+    huge["ad"]["o"] = std::string(1 << 20, 'c');
+    const auto package = Build(huge);
+    EXPECT_EQ(package->m_offerCode.size(), 1u << 20);
+    EXPECT_EQ(package->ExpandPlaceholders("[{pxl}]"), "[]");
+}
+
 TEST_F(PackageModelTest, PresetOverridesTheSizesItNames)
 {
     const auto three = Build(Offer({{"x", 3}, {"disk", 10}, {"ram", 20}, {"cpu", 30}}));
