@@ -151,9 +151,8 @@ bool LanguageManager::ParseLocale(tinyxml2::XMLDocument& document)
     return true;
 }
 
-std::string LanguageManager::Expand(const std::string& text, int depth) const
+void LanguageManager::Expand(const std::string& text, int depth, std::string& result, size_t& references) const
 {
-    std::string result;
     size_t p = 0;
     for (;;) {
         size_t open = text.find('{', p);
@@ -164,24 +163,31 @@ std::string LanguageManager::Expand(const std::string& text, int depth) const
             break;
         auto entry = m_texts.find(text.substr(open + 1, close - open - 1));
         result.append(text, p, open - p);
-        if (entry == m_texts.end() || depth >= MaxReferenceDepth) {
-            // Absent keys stay as written, and so does a reference that would go too deep.
+        // Absent keys stay as written, and so does a reference that would go too deep or
+        // make the text longer than any text of a page: a title from the server made of
+        // references to itself would otherwise grow beyond any memory and time. Each
+        // reference counts as a byte, so references to empty texts are bounded too.
+        if (entry == m_texts.end() || depth >= MaxReferenceDepth || result.size() + references >= MaxExpandedBytes) {
             result.append(text, open, close + 1 - open);
         } else {
-            result += Expand(entry->second, depth + 1);
+            ++references;
+            Expand(entry->second, depth + 1, result, references);
         }
         p = close + 1;
     }
     result.append(text, p, std::string::npos);
-    return result;
 }
 
 void LanguageManager::ExpandReferences()
 {
     // Every entry is expanded from the texts as loaded, so the order of keys does not matter.
     std::map<std::string, std::string> expanded;
-    for (const auto& entry : m_texts)
-        expanded.emplace(entry.first, Expand(entry.second, 0));
+    for (const auto& entry : m_texts) {
+        std::string text;
+        size_t references = 0;
+        Expand(entry.second, 0, text, references);
+        expanded.emplace(entry.first, std::move(text));
+    }
     m_texts.swap(expanded);
 }
 

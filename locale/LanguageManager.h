@@ -42,9 +42,13 @@ public:
 
     // A chain of references deeper than this (a cycle, in practice) stays as written.
     static constexpr int MaxReferenceDepth = 8;
+    // References are expanded while the text and the count of references expanded in it
+    // stay below this; the rest stay as written.
+    static constexpr size_t MaxExpandedBytes = 64 * 1024;
 
 private:
-    std::string Expand(const std::string& text, int depth) const;
+    // Appends text to result with its references expanded, counting them.
+    void Expand(const std::string& text, int depth, std::string& result, size_t& references) const;
 
     CWnd* m_owner;
     std::map<CString, int> m_resourceIds;
