@@ -1,17 +1,29 @@
-// The offer checks' side of scripts/bench-offers.sh: one configuration load of 50
+// The offer checks' side of scripts/bench.sh: one configuration load of 50
 // offers, each naming 40 registry paths below the same software keys plus lists of
 // files, programs and App Paths names, evaluated by one checker. Every offer passes,
 // so every check runs in full. The machine state is written first and removed after.
+// When the content host answers, the same offers are then loaded for real: the
+// loading page asks the host for the catalog, checks the offers and fetches their
+// pictures until it hands them on (onPackagesReady).
 //   bench_offer_checks [ROUNDS]
-// Prints the time per offer and how often the checker went to the machine.
+// Prints the time per offer and how often the checker went to the machine, then the
+// real loads.
+#include "framework/CWinApp.h"
+#include "locale/LanguageManager.h"
+#include "net/ApiManager.h"
 #include "net/CommonEventData.h"
+#include "offers/LoadingPage.h"
 #include "offers/OfferChecker.h"
 #include "offers/Package.h"
+#include "tests/common/ContentHostControl.h"
+#include "win32/GdiplusSession.h"
 #include "win32/UniqueResource.h"
 
+#include <commctrl.h>
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -48,6 +60,7 @@ void RemoveMadeKeys()
 {
     for (auto it = g_madeKeys.rbegin(); it != g_madeKeys.rend(); ++it)
         RegDeleteKeyExW(it->root, it->path.c_str(), it->view, 0);
+    g_madeKeys.clear();
 }
 
 std::string Narrow(const std::wstring& text)
@@ -148,6 +161,133 @@ double Seconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER frequency)
     return double(to.QuadPart - from.QuadPart) / double(frequency.QuadPart);
 }
 
+// What the design allows of App Paths resolutions: one per entry of the index (both
+// roots, both views) whose name an offer looks up.
+int ResolvableEntries()
+{
+    std::vector<std::wstring> names;
+    for (int i = 0; i < 3; ++i)
+        names.push_back(L"orvane-bench-tool" + std::to_wstring(i) + L".exe");
+    for (int i = 0; i < 30; ++i)
+        names.push_back(L"orvane-bench-gone" + std::to_wstring(i) + L".exe");
+    int entries = 0;
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+        for (REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_64KEY)}) {
+            win32::unique_hkey key;
+            if (RegOpenKeyExW(root, kAppPaths, 0, KEY_READ | view, key.put()) != ERROR_SUCCESS)
+                continue;
+            wchar_t name[256];
+            for (DWORD index = 0;; ++index) {
+                DWORD length = 256;
+                if (RegEnumKeyExW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                    break;
+                CharLowerW(name);
+                entries += std::find(names.begin(), names.end(), name) != names.end() ? 1 : 0;
+            }
+        }
+    return entries;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+json Catalog()
+{
+    json offers = json::array();
+    for (int i = 0; i < kOffers; ++i)
+        offers.push_back({{"ad", {{"f", "bench"}, {"o", "bench-" + std::to_string(i)}}}, {"ps", OfferMembers(i)}});
+    for (auto& offer : offers)
+        offer["ps"]["i"] = "img/notes.png";
+    const std::string files = "https://content.orvane.test/f/";
+    return {{"l", "DE"},
+            {"f", {{"a", "pub-bench"}, {"m", kOffers}}},
+            {"i",
+             {{"ct", "Orvane Demo"},
+              {"cu", files + "product/OrvaneDemo.exe"},
+              {"cl", files + "img/product.png"},
+              {"cf", "OrvaneDemo.exe"}}},
+            {"o", offers}};
+}
+
+// Real loads of the catalog through the loading page, as the wizard runs them; the
+// request alone is timed too, so what follows the answer's arrival can be told apart.
+void MeasureRealLoads(int rounds)
+{
+    testing_support::ContentHostControl host;
+    if (!host.Available()) {
+        printf("real load: skipped (no content host)\n");
+        return;
+    }
+    host.Reset();
+    host.SetScenario({{"config", Catalog()}});
+
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_LINK_CLASS};
+    InitCommonControlsEx(&controls);
+    AfxInitRichEdit();
+    static auto* gdiplus = new win32::GdiplusSession();
+    gdiplus->Start();
+
+    LARGE_INTEGER frequency, before, after;
+    QueryPerformanceFrequency(&frequency);
+    std::vector<double> requests;
+    for (int round = 0; round < rounds; ++round) {
+        QueryPerformanceCounter(&before);
+        ApiManager::GetInstance()->RequestConfiguration();
+        QueryPerformanceCounter(&after);
+        requests.push_back(Seconds(before, after, frequency));
+    }
+
+    HWND window = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 700, 500, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    CWnd parent;
+    parent.Attach(window);
+    auto texts = std::make_shared<LanguageManager>(nullptr);
+    std::vector<double> loads;
+    size_t accepted = 0;
+    for (int round = 0; round < rounds; ++round) {
+        LoadingPage page(texts, &parent);
+        page.CreatePage(&parent);
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        auto count = std::make_shared<std::atomic<size_t>>(0);
+        auto readyAt = std::make_shared<LARGE_INTEGER>();
+        page.onPackagesReady = [done, count, readyAt](std::vector<std::shared_ptr<Package>> packages) {
+            QueryPerformanceCounter(readyAt.get());
+            *count = packages.size();
+            *done = true;
+        };
+        QueryPerformanceCounter(&before);
+        page.OnNavigateToPage();
+        const ULONGLONG limit = GetTickCount64() + 60000;
+        while (!*done && GetTickCount64() < limit) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
+        if (!*done) {
+            printf("real load: no onPackagesReady within 60 s\n");
+            break;
+        }
+        loads.push_back(Seconds(before, *readyAt, frequency));
+        accepted = *count;
+        page.DestroyWindow();
+    }
+    parent.Detach();
+    DestroyWindow(window);
+    if (loads.empty())
+        return;
+    const double request = Median(requests);
+    const double load = Median(loads);
+    printf("real load: %zu offers accepted; request alone %.1f ms, navigation to onPackagesReady %.1f ms (medians of %d)\n",
+           accepted, request * 1000, load * 1000, rounds);
+    printf("REAL %.6f %.6f %zu\n", request, load, accepted);
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -217,5 +357,15 @@ int wmain(int argc, wchar_t** argv)
            "App Paths resolutions %d, process snapshots %d, disk/memory/processor queries %d/%d/%d\n",
            counts.subkeyEnumerations, counts.appIndexBuilds, counts.appPathResolutions, counts.processSnapshots,
            counts.diskQueries, counts.memoryQueries, counts.processorQueries);
+    // The real loads find the same machine.
+    PrepareMachine();
+    printf("COUNTS %.6f %d %d %d %d %d %d %d %d\n", median, counts.subkeyEnumerations, counts.appIndexBuilds,
+           counts.appPathResolutions, ResolvableEntries(), counts.processSnapshots, counts.diskQueries,
+           counts.memoryQueries, counts.processorQueries);
+
+    MeasureRealLoads(rounds);
+    RemoveMadeKeys();
+    DeleteFileW(TempPath(L"orvane-bench-program.exe").c_str());
+    DeleteFileW(TempPath(L"orvane-bench-present.txt").c_str());
     return 0;
 }
