@@ -153,7 +153,7 @@ bool WriteEntry(unzFile zip, const std::wstring& path, uint64_t& written, uint64
 
 } // namespace
 
-bool ExtractZip(const CString& zipPath, const CString& folder, uint64_t outputLimit)
+bool ExtractZip(const CString& zipPath, const CString& folder, uint64_t outputLimit, uint64_t entryLimit)
 {
     zlib_filefunc64_def io = {};
     fill_win32_filefunc64W(&io);
@@ -161,7 +161,8 @@ bool ExtractZip(const CString& zipPath, const CString& folder, uint64_t outputLi
     if (!zip)
         return false;
     unz_global_info64 global = {};
-    if (unzGetGlobalInfo64(zip.get(), &global) != UNZ_OK || global.number_entry < 1)
+    if (unzGetGlobalInfo64(zip.get(), &global) != UNZ_OK || global.number_entry < 1 ||
+        global.number_entry > entryLimit)
         return false;
 
     std::wstring base = FullPath(folder.str());

@@ -171,3 +171,24 @@ TEST(ExtractZip, StopsWhenTheOutputPassesTheLimit)
     EXPECT_TRUE(ExtractZip(zip, roomy, 1200));
     EXPECT_EQ(ReadFileBytes(roomy + L"\\second.bin"), second.content);
 }
+
+// An archive that lists more entries than the limit is refused before any file is made.
+TEST(ExtractZip, RefusesAnArchiveOfTooManyEntries)
+{
+    TempFolder parent;
+    CString zip = parent.File(L"many.zip");
+    ZipBuilder builder;
+    for (int i = 0; i < 40; ++i)
+        builder.Add("empty" + std::to_string(i) + ".txt", "");
+    ASSERT_TRUE(WriteFileBytes(zip, builder.Bytes()));
+
+    CString refused = parent.File(L"refused");
+    CreateDirectoryW(refused, nullptr);
+    EXPECT_FALSE(ExtractZip(zip, refused, kMaxZipOutput, 39));
+    EXPECT_TRUE(ListTree(refused).empty());
+
+    CString taken = parent.File(L"taken");
+    CreateDirectoryW(taken, nullptr);
+    EXPECT_TRUE(ExtractZip(zip, taken, kMaxZipOutput, 40));
+    EXPECT_EQ(ListTree(taken).size(), 40u);
+}

@@ -1,10 +1,14 @@
 #include "res/resource.h"
 #include "shell/CStaticFromImage.h"
+#include "shell/PictureDecoding.h"
 #include "tests/unit/shell/GuiTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+
+#include <zlib.h>
 
 namespace {
 
@@ -120,4 +124,63 @@ TEST(CStaticFromImage, TwoControlsShareOneImage)
 
     second.LoadImage(IDB_PICTURE_WELCOME, L"IMAGE_BLOB");
     EXPECT_EQ(window.Painted(second), RGB(255, 255, 255));
+}
+
+namespace {
+
+std::string ResourceBytes(UINT id, const wchar_t* type)
+{
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), type);
+    HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
+    const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    return bytes ? std::string(bytes, SizeofResource(module, resource)) : std::string();
+}
+
+// A PNG chunk: length, type, data and its CRC.
+std::string PngChunk(const std::string& type, const std::string& data)
+{
+    auto big = [](uint32_t value) {
+        return std::string{static_cast<char>(value >> 24), static_cast<char>(value >> 16),
+                           static_cast<char>(value >> 8), static_cast<char>(value)};
+    };
+    const std::string body = type + data;
+    const uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
+    return big(static_cast<uint32_t>(data.size())) + body + big(crc);
+}
+
+} // namespace
+
+// Offer pictures come from the server: bytes that are no picture, or a picture that
+// claims more than it holds, give no picture.
+TEST(DecodePicture, BytesThatAreNoPictureGiveNone)
+{
+    gui_test::PrepareProcess();
+    const std::string png = ResourceBytes(IDB_PICTURE_WELCOME, L"IMAGE_BLOB");
+    ASSERT_GT(png.size(), 1000u);
+    ASSERT_TRUE(DecodePicture(png.data(), png.size())) << "the program's own picture decodes";
+
+    const std::string signature("\x89PNG\r\n\x1a\n", 8);
+    // 65535 x 65535 pixels of 8-bit RGBA: 16 GiB, with no image data at all.
+    const std::string huge = signature +
+                             PngChunk("IHDR", std::string("\x00\x00\xFF\xFF\x00\x00\xFF\xFF\x08\x06\x00\x00\x00", 13)) +
+                             PngChunk("IEND", "");
+    struct Case {
+        const char* what;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"text", "this is not a picture"},
+        {"an HTML error page", "<html><body>404 Not Found</body></html>"},
+        {"the first 200 bytes of a PNG", png.substr(0, 200)},
+        {"a PNG cut in half", png.substr(0, png.size() / 2)},
+        {"a PNG signature and nothing else", signature},
+        {"a PNG of 65535 x 65535 pixels without data", huge},
+        {"a GIF header of 65535 x 65535 pixels", std::string("GIF89a\xFF\xFF\xFF\xFF\x00\x00\x00", 13)},
+        {"a bitmap header claiming 4 GiB", std::string("BM\xFF\xFF\xFF\xFF\x00\x00\x00\x00\x36\x00\x00\x00", 14)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_FALSE(DecodePicture(c.bytes.data(), c.bytes.size()));
+    }
 }
