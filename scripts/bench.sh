@@ -102,7 +102,8 @@ PY
     if real="$(grep '^REAL ' "$ORVANE_SANDBOX/config.txt")"; then
       read -r _ request load accepted <<<"$real"
       after="$(echo "$load - $request" | bc -l)"
-      row config "answer's arrival to onPackagesReady ($accepted offers; load $load s less request $request s)" \
+      context="$(printf '%.0f ms load less %.0f ms request' "$(echo "$load * 1000" | bc -l)" "$(echo "$request * 1000" | bc -l)")"
+      row config "response's arrival to onPackagesReady, $accepted offers ($context)" \
         "$after" - "under 0.5 s" s:max-0.5
     fi
     row config "subkey enumerations of software keys" "$enumerations" - "at most 4 (2 roots x 2 views)" count:max-4
