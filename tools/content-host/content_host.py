@@ -44,7 +44,7 @@ class ScenarioError(ValueError):
 
 
 ANSWER_KEYS = {
-    "status", "reason", "headers", "body", "body_base64", "body_file", "body_size",
+    "status", "reason", "headers", "body", "body_base64", "body_file", "body_size", "body_fill",
     "content_length", "cut_after", "pieces", "piece_size", "piece_delay_ms", "chunked",
     "delay_ms", "location", "hang", "drop", "pass", "times",
 }
@@ -457,6 +457,8 @@ class ContentHandler(QuietHandler):
                 return f.read()
         if "body_size" in answer:
             size = int(answer["body_size"])
+            if "body_fill" in answer:
+                return answer["body_fill"].encode("utf-8")[:1] * size
             pattern = bytes(range(256))
             return (pattern * (size // 256 + 1))[:size]
         return answer.get("body", "").encode("utf-8")

@@ -204,6 +204,18 @@ TEST_F(HttpClientTest, ReportsARefusedHeaderOnStandardOutputAndSendsTheRest)
     EXPECT_EQ("Content-Type", sent[2].first);
 }
 
+// A server that sends without end cannot fill the memory: reading stops just past the
+// largest answer the wizard reads (which then refuses the text as too large).
+TEST_F(HttpClientTest, ReadingStopsJustPastTheLargestAnswer)
+{
+    m_host.SetAnswers("/huge", {{{"body_size", 100 << 20}, {"body_fill", "x"}}});
+    ASSERT_TRUE(SendRequest(HostUrl(L"/huge"), "{}", {}, m_response, m_status));
+    EXPECT_EQ(200u, m_status);
+    EXPECT_GT(m_response.size(), 8u << 20);
+    EXPECT_LT(m_response.size(), 9u << 20);
+    EXPECT_EQ(m_response.find_first_not_of('x'), std::string::npos);
+}
+
 TEST_F(HttpClientTest, ABodyCutShortStillCountsAsAnAnswerWithWhatArrived)
 {
     m_host.SetAnswers("/cut", {{{"body", "hello world"}, {"cut_after", 5}}});
