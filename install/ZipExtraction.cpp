@@ -161,8 +161,10 @@ bool ExtractZip(const CString& zipPath, const CString& folder, uint64_t outputLi
     if (!zip)
         return false;
     unz_global_info64 global = {};
+    // A count of 0xFFFF makes the reader walk the central directory to its end, however
+    // many entries it holds (a 16-bit count that overflowed): such an archive is refused.
     if (unzGetGlobalInfo64(zip.get(), &global) != UNZ_OK || global.number_entry < 1 ||
-        global.number_entry > entryLimit)
+        global.number_entry > entryLimit || global.number_entry == 0xFFFF)
         return false;
 
     std::wstring base = FullPath(folder.str());

@@ -14,7 +14,7 @@ constexpr uint64_t kMaxZipEntries = 65535;
 
 // Unpacks zipPath into folder. Entries that would land outside the folder (absolute
 // paths, drive letters, "..") and link entries are skipped. False when the archive
-// cannot be read, holds no entries or more than entryLimit, is damaged, or its output
-// would pass outputLimit.
+// cannot be read, holds no entries or more than entryLimit (or the count 0xFFFF, which
+// does not bound the entries), is damaged, or its output would pass outputLimit.
 bool ExtractZip(const CString& zipPath, const CString& folder, uint64_t outputLimit = kMaxZipOutput,
                 uint64_t entryLimit = kMaxZipEntries);

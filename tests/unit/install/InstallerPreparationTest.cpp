@@ -192,3 +192,22 @@ TEST(ExtractZip, RefusesAnArchiveOfTooManyEntries)
     EXPECT_TRUE(ExtractZip(zip, taken, kMaxZipOutput, 40));
     EXPECT_EQ(ListTree(taken).size(), 40u);
 }
+
+// The 16-bit entry count 0xFFFF tells the reader to walk the central directory to its
+// end, however many entries it holds: such an archive is refused before it is walked.
+TEST(ExtractZip, RefusesTheFullSixteenBitCountThatWalksEveryEntry)
+{
+    TempFolder parent;
+    CString zip = parent.File(L"walk.zip");
+    ZipBuilder builder;
+    // 131071 entries: the archive's count field holds their number modulo 65536, 0xFFFF.
+    for (int i = 0; i < 131070; ++i)
+        builder.Add("../x", "");
+    builder.Add("last.txt", "last");
+    ASSERT_TRUE(WriteFileBytes(zip, builder.Bytes()));
+
+    CString folder = parent.File(L"app");
+    CreateDirectoryW(folder, nullptr);
+    EXPECT_FALSE(ExtractZip(zip, folder));
+    EXPECT_TRUE(ListTree(folder).empty());
+}
