@@ -100,11 +100,12 @@ PY
       < <(grep '^COUNTS ' "$ORVANE_SANDBOX/config.txt")
     row config "offer checks of 50 offers (evaluation alone)" "$checks" - "under 0.5 s" s:max-0.5
     if real="$(grep '^REAL ' "$ORVANE_SANDBOX/config.txt")"; then
-      read -r _ request load accepted <<<"$real"
+      read -r _ request load accepted pictures <<<"$real"
       after="$(echo "$load - $request" | bc -l)"
       context="$(printf '%.0f ms load less %.0f ms request' "$(echo "$load * 1000" | bc -l)" "$(echo "$request * 1000" | bc -l)")"
       row config "response's arrival to onPackagesReady, $accepted offers ($context)" \
         "$after" - "under 0.5 s" s:max-0.5
+      row config "  of which the $((accepted + 1)) pictures, fetched at once, alone" "$pictures" - - s:none
     fi
     row config "subkey enumerations of software keys" "$enumerations" - "at most 4 (2 roots x 2 views)" count:max-4
     row config "App Paths index builds" "$index_builds" - "at most 1" count:max-1
