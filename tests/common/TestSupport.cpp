@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -31,6 +32,37 @@ void RegistrySandbox::SetString(const wchar_t* subKey, const wchar_t* name, cons
                     nullptr);
     RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
                    static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+}
+
+namespace {
+
+std::atomic<unsigned> g_reportedSeed{0};
+std::atomic<int> g_reportedCase{-1};
+
+LONG WINAPI ReportRandomCase(EXCEPTION_POINTERS*)
+{
+    fprintf(stderr, "crashed in seed %u, case %d\n", g_reportedSeed.load(), g_reportedCase.load());
+    fflush(stderr);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+} // namespace
+
+RandomCaseReport::RandomCaseReport(unsigned seed)
+{
+    g_reportedSeed = seed;
+    g_reportedCase = -1;
+    m_previous = SetUnhandledExceptionFilter(&ReportRandomCase);
+}
+
+RandomCaseReport::~RandomCaseReport()
+{
+    SetUnhandledExceptionFilter(m_previous);
+}
+
+void RandomCaseReport::SetCase(int number)
+{
+    g_reportedCase = number;
 }
 
 MessageBoxAnswerer::MessageBoxAnswerer(int button) : m_button(button)

@@ -55,6 +55,20 @@ private:
     std::thread m_thread;
 };
 
+// While it lives, a crash of the process first prints the seed and the case of a
+// randomised test, so a case that kills the process can be run again.
+class RandomCaseReport {
+public:
+    explicit RandomCaseReport(unsigned seed);
+    ~RandomCaseReport();
+    RandomCaseReport(const RandomCaseReport&) = delete;
+    RandomCaseReport& operator=(const RandomCaseReport&) = delete;
+    void SetCase(int number);
+
+private:
+    LPTOP_LEVEL_EXCEPTION_FILTER m_previous;
+};
+
 // A folder of its own in the temporary folder, removed with everything in it.
 class TempFolder {
 public:

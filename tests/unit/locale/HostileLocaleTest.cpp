@@ -130,6 +130,7 @@ TEST(HostileLocale, RandomChangesToTheTablesEndInAResult)
     const char* inserts[] = {"<", ">", "&", "{", "}", "</Locale>", "<Locale>", "<X/>", "&#0;", "{PRODUCT_TITLE}",
                              "<!DOCTYPE x [<!ENTITY e \"e\">]>", "\xFF", "\xC3", "]]>", "<![CDATA[", "\""};
     MessageBoxAnswerer answerer;
+    testing_support::RandomCaseReport report(seed);
     int parsed = 0, refused = 0;
     for (int n = 0; n < 2000; ++n) {
         std::string xml = TableBytes(ids[n % ids.size()]);
@@ -155,8 +156,16 @@ TEST(HostileLocale, RandomChangesToTheTablesEndInAResult)
                 break;
             }
         }
+        report.SetCase(n);
         tinyxml2::XMLError error = tinyxml2::XML_SUCCESS;
-        if (ParseTable(manager, xml, &error)) {
+        bool read = false;
+        try {
+            read = ParseTable(manager, xml, &error);
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "seed " << seed << ", case " << n << ": " << e.what();
+            break;
+        }
+        if (read) {
             ++parsed;
             EXPECT_LE(static_cast<size_t>(manager.GetText("BUTTON_NEXT").GetLength()), LanguageManager::MaxExpandedBytes)
                 << "seed " << seed << ", case " << n;

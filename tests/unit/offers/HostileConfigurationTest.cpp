@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -223,6 +224,7 @@ TEST_F(HostileConfiguration, RandomChangesToTheCatalogEndInADesignedResult)
     const std::string catalog = DemoCatalog();
     const unsigned seed = 20261211;
     std::mt19937 random(seed);
+    testing_support::RandomCaseReport report(seed);
     const char inserts[] = "[]{}\":,\\ 0e-9tfn\x80\xC3\xFF";
     size_t endings[5] = {};
     const auto start = std::chrono::steady_clock::now();
@@ -254,7 +256,14 @@ TEST_F(HostileConfiguration, RandomChangesToTheCatalogEndInADesignedResult)
                 break;
             }
         }
-        const Ending ending = Read(text, 1 + n % 2);
+        report.SetCase(n);
+        Ending ending;
+        try {
+            ending = Read(text, 1 + n % 2);
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "seed " << seed << ", case " << n << ": " << e.what();
+            break;
+        }
         ++endings[static_cast<int>(ending)];
         if (::testing::Test::HasFailure()) {
             ADD_FAILURE() << "seed " << seed << ", case " << n;
@@ -267,5 +276,112 @@ TEST_F(HostileConfiguration, RandomChangesToTheCatalogEndInADesignedResult)
     EXPECT_GT(endings[static_cast<int>(Ending::Offers)] + endings[static_cast<int>(Ending::ConfigError)], 10u);
     printf("3000 changed catalogs in %.1f s: %zu offers, %zu configuration errors, %zu program errors, %zu JSON "
            "errors, %zu text errors\n",
+           seconds, endings[0], endings[1], endings[2], endings[3], endings[4]);
+}
+
+namespace {
+
+// Every value of the document with its place, the document itself first.
+void ListPlaces(const json& value, const json::json_pointer& at, std::vector<json::json_pointer>& places)
+{
+    places.push_back(at);
+    if (value.is_object())
+        for (auto it = value.begin(); it != value.end(); ++it)
+            ListPlaces(it.value(), at / it.key(), places);
+    else if (value.is_array())
+        for (size_t i = 0; i < value.size(); ++i)
+            ListPlaces(value[i], at / i, places);
+}
+
+} // namespace
+
+// Random changes to the catalog's members (fixed seed): members and
+// elements removed, doubled or copied over others, values of another kind, values
+// nested deep. Each ends in a designed result.
+TEST_F(HostileConfiguration, RandomChangesToTheCatalogsMembersEndInADesignedResult)
+{
+    const json catalog = json::parse(DemoCatalog());
+    const json kinds[] = {nullptr,
+                          true,
+                          0,
+                          -1,
+                          2147483648.0,
+                          1e300,
+                          -0.5,
+                          18446744073709551615u,
+                          "",
+                          "{cc}{of}{pxl}{userid}",
+                          std::string(4096, 'z'),
+                          json::array(),
+                          json::object(),
+                          json::array({1, "a", nullptr}),
+                          json::object({{"k", "v"}})};
+    const unsigned seed = 1212;
+    std::mt19937 random(seed);
+    testing_support::RandomCaseReport report(seed);
+    size_t endings[5] = {};
+    const auto start = std::chrono::steady_clock::now();
+    // Unlike broken text, almost every case is read through to the offers' checks, which
+    // cost milliseconds each: a few hundred cases keep the test within seconds.
+    for (int n = 0; n < 600; ++n) {
+        json changed = catalog;
+        const int changes = 1 + static_cast<int>(random() % 3);
+        for (int k = 0; k < changes; ++k) {
+            std::vector<json::json_pointer> places;
+            ListPlaces(changed, json::json_pointer(), places);
+            const json::json_pointer at = places[1 + random() % (places.size() - 1)];
+            json& parent = changed[at.parent_pointer()];
+            const std::string last = at.back();
+            switch (random() % 4) {
+            case 0:
+                if (parent.is_object())
+                    parent.erase(last);
+                else
+                    parent.erase(parent.begin() + std::stoi(last));
+                break;
+            case 1:
+                if (parent.is_array()) {
+                    parent.insert(parent.begin() + random() % (parent.size() + 1), changed[at]);
+                } else {
+                    // The value of one member in the place of another (or of a new one).
+                    auto other = parent.begin();
+                    std::advance(other, random() % parent.size());
+                    parent[random() % 4 ? other.key() : last + "2"] = json(changed[at]);
+                }
+                break;
+            case 2:
+                changed[at] = kinds[random() % (sizeof(kinds) / sizeof(kinds[0]))];
+                break;
+            default: {
+                json nested = changed[at];
+                const int depth = 1 + static_cast<int>(random() % 80);
+                for (int d = 0; d < depth; ++d)
+                    nested = random() % 2 ? json::array({nested}) : json::object({{last, nested}});
+                changed[at] = nested;
+                break;
+            }
+            }
+        }
+        report.SetCase(n);
+        Ending ending;
+        try {
+            ending = Read(changed.dump(), 1 + n % 2);
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "seed " << seed << ", case " << n << ": " << e.what();
+            break;
+        }
+        ++endings[static_cast<int>(ending)];
+        if (::testing::Test::HasFailure()) {
+            ADD_FAILURE() << "seed " << seed << ", case " << n;
+            break;
+        }
+    }
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // Every way of ending is reached: offers, refused depths and the reader's type errors.
+    EXPECT_GT(endings[static_cast<int>(Ending::Offers)], 50u);
+    EXPECT_GT(endings[static_cast<int>(Ending::ProgramError)], 20u);
+    EXPECT_GT(endings[static_cast<int>(Ending::JsonError)], 50u);
+    printf("600 catalogs with changed members in %.1f s: %zu offers, %zu configuration errors, %zu program errors, "
+           "%zu JSON errors, %zu text errors\n",
            seconds, endings[0], endings[1], endings[2], endings[3], endings[4]);
 }
