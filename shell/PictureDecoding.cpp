@@ -1,5 +1,6 @@
 #include "shell/PictureDecoding.h"
 
+#include "shell/PictureSize.h"
 #include "win32/ComPtr.h"
 
 #include <windows.h>
@@ -8,9 +9,22 @@
 
 #include <cstring>
 
+namespace {
+
+// Decoders allocate every pixel at once: a picture of a hundred kilobytes can claim
+// 20000 x 20000 pixels, gigabytes and many seconds. The pages show pictures a few
+// hundred pixels wide; this is far beyond any of them (64 MiB decoded).
+constexpr uint64_t MaxPicturePixels = 4096ull * 4096ull;
+
+} // namespace
+
 std::shared_ptr<Gdiplus::Bitmap> DecodePicture(const void* bytes, size_t size)
 {
     if (!bytes || size == 0 || size > 0xFFFFFFFFull)
+        return nullptr;
+    // Only pictures whose size can be read from their header are decoded.
+    const uint64_t pixels = StatedPixels(bytes, size);
+    if (pixels == 0 || pixels > MaxPicturePixels)
         return nullptr;
     // A stream over global memory: GDI+ decodes from it at once, while under Wine a
     // shell memory stream can make the same picture take seconds.

@@ -8,6 +8,7 @@ namespace Gdiplus {
 class Bitmap;
 }
 
-// The picture the bytes hold, or null when GDI+ cannot read them. The bytes are
-// copied; the caller may free them at once.
+// The picture the bytes hold, or null when GDI+ cannot read them, when they are no
+// PNG, JPEG, GIF or bitmap, or when the picture has more pixels than any page shows.
+// The bytes are copied; the caller may free them at once.
 std::shared_ptr<Gdiplus::Bitmap> DecodePicture(const void* bytes, size_t size);

@@ -1,12 +1,16 @@
 #include "res/resource.h"
 #include "shell/CStaticFromImage.h"
 #include "shell/PictureDecoding.h"
+#include "win32/ComPtr.h"
 #include "tests/unit/shell/GuiTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <zlib.h>
 
@@ -137,16 +141,88 @@ std::string ResourceBytes(UINT id, const wchar_t* type)
     return bytes ? std::string(bytes, SizeofResource(module, resource)) : std::string();
 }
 
+std::string BigEndian(uint32_t value)
+{
+    return std::string{static_cast<char>(value >> 24), static_cast<char>(value >> 16), static_cast<char>(value >> 8),
+                       static_cast<char>(value)};
+}
+
 // A PNG chunk: length, type, data and its CRC.
 std::string PngChunk(const std::string& type, const std::string& data)
 {
-    auto big = [](uint32_t value) {
-        return std::string{static_cast<char>(value >> 24), static_cast<char>(value >> 16),
-                           static_cast<char>(value >> 8), static_cast<char>(value)};
-    };
     const std::string body = type + data;
     const uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
-    return big(static_cast<uint32_t>(data.size())) + body + big(crc);
+    return BigEndian(static_cast<uint32_t>(data.size())) + body + BigEndian(crc);
+}
+
+// A complete PNG of transparent 8-bit RGBA pixels: small however many pixels it has.
+std::string TransparentPng(uint32_t width, uint32_t height)
+{
+    z_stream stream = {};
+    deflateInit2(&stream, 9, Z_DEFLATED, 15, 9, Z_RLE);
+    const std::string row(1 + static_cast<size_t>(width) * 4, '\0');
+    std::string data;
+    char out[64 * 1024];
+    for (uint32_t y = 0; y <= height; ++y) {
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(row.data()));
+        stream.avail_in = y < height ? static_cast<uInt>(row.size()) : 0;
+        const int flush = y < height ? Z_NO_FLUSH : Z_FINISH;
+        do {
+            stream.next_out = reinterpret_cast<Bytef*>(out);
+            stream.avail_out = sizeof(out);
+            deflate(&stream, flush);
+            data.append(out, sizeof(out) - stream.avail_out);
+        } while (stream.avail_out == 0);
+    }
+    deflateEnd(&stream);
+    return std::string("\x89PNG\r\n\x1a\n", 8) +
+           PngChunk("IHDR", BigEndian(width) + BigEndian(height) + std::string("\x08\x06\x00\x00\x00", 5)) +
+           PngChunk("IDAT", data) + PngChunk("IEND", "");
+}
+
+// A 16 x 16 picture written by GDI+'s encoder of that type.
+std::string Encoded(const wchar_t* mimeType)
+{
+    UINT count = 0;
+    UINT size = 0;
+    Gdiplus::GetImageEncodersSize(&count, &size);
+    std::vector<char> buffer(size);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    if (size == 0 || Gdiplus::GetImageEncoders(count, size, codecs) != Gdiplus::Ok)
+        return std::string();
+    for (UINT i = 0; i < count; ++i) {
+        if (wcscmp(codecs[i].MimeType, mimeType) != 0)
+            continue;
+        Gdiplus::Bitmap bitmap(16, 16, PixelFormat32bppARGB);
+        IStream* opened = nullptr;
+        if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &opened)))
+            return std::string();
+        win32::com_ptr<IStream> stream(opened);
+        if (bitmap.Save(stream.get(), &codecs[i].Clsid, nullptr) != Gdiplus::Ok)
+            return std::string();
+        STATSTG stat = {};
+        stream->Stat(&stat, STATFLAG_NONAME);
+        std::string bytes(static_cast<size_t>(stat.cbSize.QuadPart), '\0');
+        const LARGE_INTEGER start = {};
+        stream->Seek(start, STREAM_SEEK_SET, nullptr);
+        ULONG read = 0;
+        stream->Read(&bytes[0], static_cast<ULONG>(bytes.size()), &read);
+        bytes.resize(read);
+        return bytes;
+    }
+    return std::string();
+}
+
+void PutBigEndian16(std::string& bytes, size_t at, uint16_t value)
+{
+    bytes[at] = static_cast<char>(value >> 8);
+    bytes[at + 1] = static_cast<char>(value);
+}
+
+void PutLittleEndian32(std::string& bytes, size_t at, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<char>(value >> (8 * i));
 }
 
 } // namespace
@@ -182,5 +258,86 @@ TEST(DecodePicture, BytesThatAreNoPictureGiveNone)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_FALSE(DecodePicture(c.bytes.data(), c.bytes.size()));
+    }
+}
+
+// A complete picture of a few hundred kilobytes can hold more pixels than memory: one
+// of more pixels than any page could show gives no picture, without being decoded.
+TEST(DecodePicture, APictureOfTooManyPixelsGivesNone)
+{
+    gui_test::PrepareProcess();
+    const std::string normal = TransparentPng(640, 480);
+    const auto picture = DecodePicture(normal.data(), normal.size());
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->GetWidth(), 640u);
+    // The bound is on the pixels, not on either side.
+    const std::string strip = TransparentPng(16384, 2);
+    EXPECT_TRUE(DecodePicture(strip.data(), strip.size()));
+
+    // 25 million pixels, 100 MiB decoded, from about 100 KB.
+    const std::string bomb = TransparentPng(5000, 5000);
+    EXPECT_LT(bomb.size(), 1u << 20);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(DecodePicture(bomb.data(), bomb.size()));
+    printf("a picture of 5000 x 5000 pixels (%zu bytes): %.0f ms\n", bomb.size(),
+           std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+}
+
+// Each type of picture a server may send is sized from its header: as written by an
+// encoder it decodes; claiming 20000 x 20000 pixels (or a frame of 65535 x 65535) it
+// gives none, at once. A type whose size is not read is not decoded.
+TEST(DecodePicture, EveryTypeClaimingTooManyPixelsGivesNone)
+{
+    gui_test::PrepareProcess();
+    const std::string jpeg = Encoded(L"image/jpeg");
+    const std::string bitmap = Encoded(L"image/bmp");
+    const std::string tiff = Encoded(L"image/tiff");
+    // One transparent pixel, as the smallest GIFs are written by hand.
+    const std::string gif("GIF89a\x01\0\x01\0\x80\0\0\0\0\0\xFF\xFF\xFF\x21\xF9\x04\x01\0\0\0\0"
+                          "\x2C\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0\x3B",
+                          43);
+    const struct {
+        const std::string* bytes;
+        UINT width;
+    } written[] = {{&jpeg, 16}, {&bitmap, 16}, {&gif, 1}};
+    for (const auto& w : written) {
+        SCOPED_TRACE(w.bytes->substr(0, 2));
+        ASSERT_GT(w.bytes->size(), 20u);
+        const auto picture = DecodePicture(w.bytes->data(), w.bytes->size());
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture->GetWidth(), w.width);
+    }
+    ASSERT_GT(tiff.size(), 20u);
+
+    std::string bigJpeg = jpeg;
+    const size_t frame = bigJpeg.find("\xFF\xC0");
+    ASSERT_NE(frame, std::string::npos);
+    PutBigEndian16(bigJpeg, frame + 5, 20000);
+    PutBigEndian16(bigJpeg, frame + 7, 20000);
+    std::string bigBitmap = bitmap;
+    PutLittleEndian32(bigBitmap, 18, 20000);
+    PutLittleEndian32(bigBitmap, 22, 20000);
+    std::string bigScreen = gif;
+    bigScreen.replace(6, 4, "\x20\x4E\x20\x4E", 4);
+    // A second frame of 65535 x 65535 pixels before the end.
+    ASSERT_EQ(gif.back(), '\x3B');
+    std::string bigFrame = gif;
+    bigFrame.insert(bigFrame.size() - 1, std::string("\x2C\0\0\0\0\xFF\xFF\xFF\xFF\0\x02\x02\x4C\x01\0", 15));
+
+    struct Case {
+        const char* what;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"a JPEG of 20000 x 20000", bigJpeg},   {"a bitmap of 20000 x 20000", bigBitmap},
+        {"a GIF screen of 20000 x 20000", bigScreen}, {"a GIF frame of 65535 x 65535", bigFrame},
+        {"a TIFF", tiff},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(DecodePicture(c.bytes.data(), c.bytes.size()));
+        printf("%s: %.0f ms\n", c.what,
+               std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
 }
