@@ -8,11 +8,14 @@
 
 #include <gdiplus.h>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
 
 constexpr size_t MaxPixelTextBytes = 1024;
+// No text of an offer (a name, an address, arguments) comes near this once expanded.
+constexpr size_t MaxExpandedTextBytes = 64 * 1024;
 
 using nlohmann::json;
 
@@ -234,15 +237,31 @@ void Package::Refresh(const CommonEventData& commonEventData, const CString& off
 
 std::string Package::ExpandPlaceholders(const std::string& text) const
 {
+    // The text and the values come from the server: the result is built piece by piece
+    // (replacing in place moves the rest of the text for every placeholder, hours for a
+    // text of a million), and it grows no further than the bound or the text's own
+    // length; the placeholders beyond stay as written.
+    const size_t limit = std::max(text.size(), MaxExpandedTextBytes);
     std::string result = text;
     for (const auto& entry : m_placeholders) {
         const std::string token = "{" + entry.first + "}";
-        // The search goes on after the inserted value, so a value holding its own
-        // placeholder is inserted once and never expanded again.
-        for (size_t at = result.find(token); at != std::string::npos;
-             at = result.find(token, at + entry.second.size())) {
-            result.replace(at, token.size(), entry.second);
+        size_t at = result.find(token);
+        if (at == std::string::npos)
+            continue;
+        // The search goes on after the placeholder in the text, so a value holding its
+        // own placeholder is inserted once and never expanded again.
+        std::string expanded;
+        size_t from = 0;
+        for (; at != std::string::npos; at = result.find(token, from)) {
+            const size_t rest = result.size() - at - token.size();
+            if (expanded.size() + (at - from) + entry.second.size() + rest > limit)
+                break;
+            expanded.append(result, from, at - from);
+            expanded += entry.second;
+            from = at + token.size();
         }
+        expanded.append(result, from, std::string::npos);
+        result.swap(expanded);
     }
     return result;
 }

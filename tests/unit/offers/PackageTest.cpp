@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -249,6 +251,40 @@ TEST_F(PackageModelTest, ReplacesAValueHoldingItsOwnPlaceholderOnce)
     const auto package = Build(offer);
     EXPECT_EQ("x{of}y+x{of}y", package->m_name);
     EXPECT_EQ("x{of}y", package->ExpandPlaceholders("{of}"));
+}
+
+// The texts come from the server: a text of a million placeholders is expanded at once,
+// and a text grows no further than 64 KiB (or its own length) however long the values
+// are; the placeholders beyond stay as written.
+TEST_F(PackageModelTest, PlaceholdersExpandAtOnceAndWithinBounds)
+{
+    auto repeated = [](const std::string& text, size_t count) {
+        std::string result;
+        for (size_t i = 0; i < count; ++i)
+            result += text;
+        return result;
+    };
+    const auto start = std::chrono::steady_clock::now();
+    // 4 MB of "{cc}", half of the largest answer read: each becomes "de".
+    const auto shorter = Build(Offer({{"dn", repeated("{cc}", 1000000)}}));
+    EXPECT_EQ(shorter->m_name, repeated("de", 1000000));
+    // A feed of 1 MB named a million times would be a terabyte: it is never inserted.
+    json longer = Offer({{"dn", repeated("{of}", 1000000)}, {"u", "a/{cc}/{of}"}});
+    longer["ad"]["f"] = std::string(1 << 20, 'f');
+    const auto huge = Build(longer);
+    EXPECT_EQ(huge->m_name, repeated("{of}", 1000000));
+    EXPECT_EQ(huge->m_downloadUrl, "a/de/{of}");
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+    // A feed of 1 KiB named a hundred times: the first sixty-odd fit.
+    json some = Offer({{"dn", repeated("{of}", 100)}});
+    some["ad"]["f"] = std::string(1024, 'g');
+    const auto package = Build(some);
+    EXPECT_LE(package->m_name.size(), 64u * 1024);
+    EXPECT_GT(package->m_name.size(), 60u * 1024);
+    EXPECT_EQ(package->m_name.compare(0, 1024, std::string(1024, 'g')), 0);
+    EXPECT_EQ(package->m_name.compare(package->m_name.size() - 4, 4, "{of}"), 0);
+    printf("offers of a million placeholders built in %.2f s\n", seconds);
 }
 
 TEST_F(PackageModelTest, BuildsTheOfferEventBody)
