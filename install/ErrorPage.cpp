@@ -18,7 +18,6 @@ void ErrorPage::DoDataExchange(CDataExchange* pDX)
 BOOL ErrorPage::OnInitDialog()
 {
     IPage::OnInitDialog();
-    m_image.LoadImage(IDB_PICTURE_ERROR, L"IMAGE_BLOB3");
     AddLocalizedControl("BUTTON_CLOSE", IDC_CLOSE);
     UpdateTexts();
     return TRUE;
@@ -26,6 +25,12 @@ BOOL ErrorPage::OnInitDialog()
 
 void ErrorPage::SetError(const CString& title, const CString& text)
 {
+    // The page is made hidden at start and most runs never show it: its picture is
+    // decoded when it is first needed, not on the way to the first page.
+    if (!m_imageLoaded) {
+        m_image.LoadImage(IDB_PICTURE_ERROR, L"IMAGE_BLOB3");
+        m_imageLoaded = true;
+    }
     m_title = title;
     m_text = text;
     UpdateData(FALSE);

@@ -15,7 +15,7 @@ public:
     void SetErrorCallback(ErrorCallback) override {}
     CString GetName() override { return L"ErrorPage"; }
 
-    // Keeps the texts and shows them.
+    // Keeps the texts and shows them (with the page's picture).
     void SetError(const CString& title, const CString& text);
 
 protected:
@@ -27,4 +27,5 @@ protected:
     CString m_title;
     CString m_text;
     CStaticFromImage m_image;
+    bool m_imageLoaded = false;
 };

@@ -12,6 +12,8 @@
 #include "tests/unit/shell/GuiTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <set>
 #include <shlwapi.h>
 
 #include <array>
@@ -265,6 +267,20 @@ TEST(Frame, PageFailureShowsItsOwnTexts)
     EXPECT_EQ(ItemText(errorPage, IDC_ERROR_TEXT), L"Please try to download later");
     EXPECT_FALSE(IsWindowVisible(frame.PageWindow(0)));
     EXPECT_TRUE(frame.IsErrorShown());
+    // The page's picture (decoded only when the page is first shown) is painted: its
+    // control shows more than one colour.
+    HWND picture = GetDlgItem(errorPage, IDC_PAGE_PICTURE);
+    ASSERT_TRUE(picture);
+    RedrawWindow(picture, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    RECT area = {};
+    GetClientRect(picture, &area);
+    HDC dc = GetDC(picture);
+    std::set<COLORREF> colours;
+    for (int y = 0; y < area.bottom; y += 8)
+        for (int x = 0; x < area.right; x += 8)
+            colours.insert(GetPixel(dc, x, y));
+    ReleaseDC(picture, dc);
+    EXPECT_GT(colours.size(), 2u);
 }
 
 TEST(Frame, ClosingAsksAndCancelKeepsTheWizard)
