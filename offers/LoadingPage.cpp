@@ -38,6 +38,11 @@ struct LoadingPage::PictureCount {
 
 namespace {
 
+// A rejected offer costs milliseconds and an event post on a thread of its own: twenty
+// thousand of them held the load for minutes and took gigabytes. No catalog comes near
+// this many offers; the ones after it are left out unread.
+constexpr size_t MaxOffersRead = 256;
+
 CString Text(const nlohmann::json& value)
 {
     return CString(value.get<std::string>().c_str());
@@ -169,7 +174,10 @@ PackageList LoadingPage::ReadConfiguration(const nlohmann::json& document, bool&
     if (document.is_object() && document.contains("o") && configuration->productTagH != L"00xA") {
         configuration->maxOffers = document.at("f").at("m").get<int>();
         OfferChecker checker(configuration->maxOffers);
+        size_t read = 0;
         for (const nlohmann::json& offer : document.at("o")) {
+            if (read++ == MaxOffersRead)
+                break;
             const CommonEventData data = BuildCommonEventData();
             auto package = std::make_shared<Package>(data, offer, false, std::string(),
                                                      static_cast<int>(accepted.size()));

@@ -45,10 +45,10 @@ protected:
     static std::vector<std::shared_ptr<Package>> LoadPackages(std::shared_ptr<LoadState> state);
 
 public:
-    // Reads the configuration document into the configuration and evaluates its offers:
-    // the accepted ones. configError is set (and nothing accepted) when the download
-    // type's product description is unusable; a malformed document throws the JSON
-    // library's errors (or std::runtime_error for text that is not UTF-8).
+    // Reads the configuration document into the configuration and evaluates its offers
+    // (the first 256): the accepted ones. configError is set (and nothing accepted) when
+    // the download type's product description is unusable; a malformed document throws
+    // the JSON library's errors (or std::runtime_error for text that is not UTF-8).
     static std::vector<std::shared_ptr<Package>> ReadConfiguration(const nlohmann::json& document, bool& configError);
 
 protected:

@@ -35,6 +35,8 @@ LOAD_ENDING = (ENDS_LOAD, ENDS_LOAD_WHEN_REACHED)
 # The wizard refuses larger or deeper responses before parsing them.
 MAX_RESPONSE_BYTES = 8 * 1024 * 1024
 MAX_NESTING = 64
+# Offers after this many are never read.
+MAX_OFFERS_READ = 256
 KNOWN_OS_VERSIONS = (61, 62, 63, 100)
 # The tag of the main product that turns the offers off (download type).
 NO_OFFERS_TAG = "00xA"
@@ -217,6 +219,10 @@ def read_response(reader, document, wizard_type):
         if value is not None:
             maximum = integer_value(value)
     offers = list_items(document["o"], "$.o")
+    if len(offers) > MAX_OFFERS_READ:
+        reader.report(offers[MAX_OFFERS_READ][1], "the offers from here on are never read (the first %d are)"
+                      % MAX_OFFERS_READ, OFFER_LEFT_OUT)
+        offers = offers[:MAX_OFFERS_READ]
     if maximum is not None and maximum <= 0 and len(offers) > 1:
         # The maximum test stops the loop right after the first offer is built.
         reader.report("$.f.m", "%s accepts no offer; only the first offer is read" % json.dumps(document["f"]["m"]),

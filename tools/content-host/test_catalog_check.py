@@ -191,6 +191,14 @@ class BrokenCatalogTest(unittest.TestCase):
         self.assertEqual(["$.f.m: 0 accepts no offer; only the first offer is read [offer left out]"],
                          lines(changed(maximum_zero)))
 
+    def test_offers_after_the_256th_are_never_read(self):
+        def many(d):
+            offer = d["o"][0]
+            d["f"]["m"] = 1000
+            d["o"] = [offer] * 256 + [{"ad": {}}]
+        self.assertEqual(["$.o[256]: the offers from here on are never read (the first 256 are) [offer left out]"],
+                         lines(changed(many)))
+
     def test_the_offers_switch_and_the_installer_type(self):
         def switched_off(d):
             d["i"]["ch"] = "00xA"

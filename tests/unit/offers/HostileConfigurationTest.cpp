@@ -164,6 +164,26 @@ TEST_F(HostileConfiguration, HostileTextsEndInTheDesignedError)
     }
 }
 
+// Offers are read up to the 256th: a catalog of thousands of offers, each rejected on a
+// thread of its own, would hold the load for minutes. The offers after it are left out,
+// malformed ones too.
+TEST_F(HostileConfiguration, OffersAfterThe256thAreLeftOutUnread)
+{
+    json offers = json::array();
+    for (int i = 0; i < 256; ++i)
+        offers.push_back({{"ad", {{"f", "feed"}, {"o", "code"}}},
+                          {"ps", {{"i", "i.png"}, {"dn", "Offer"}, {"u", "offer.exe"}, {"v", i + 1}}}});
+    offers.push_back({{"ad", {{"f", "feed"}, {"o", "code"}}}});
+    const json document = {{"f", {{"m", 1000}}}, {"o", offers}};
+    size_t accepted = 0;
+    EXPECT_EQ(Name(Read(document.dump(), 2, &accepted)), std::string(Name(Ending::Offers)));
+    EXPECT_EQ(accepted, 256u);
+    // Within the bound the malformed offer ends the load, as any malformed offer does.
+    json fewer = document;
+    fewer["o"].erase(0);
+    EXPECT_EQ(Name(Read(fewer.dump(), 2)), std::string(Name(Ending::JsonError)));
+}
+
 // Every member of the catalog in turn as null and as a value of another kind (a number
 // for a text, a text for a number or a boolean, an array for an object and the other
 // way round, a text of 64 KiB for a text): each ends in a designed result.
