@@ -15,12 +15,15 @@ namespace {
 // 20000 x 20000 pixels, gigabytes and many seconds. The pages show pictures a few
 // hundred pixels wide; this is far beyond any of them (64 MiB decoded).
 constexpr uint64_t MaxPicturePixels = 4096ull * 4096ull;
+// Room for the largest of them as an uncompressed bitmap: more bytes are no picture
+// worth copying.
+constexpr size_t MaxPictureBytes = 80u << 20;
 
 } // namespace
 
 std::shared_ptr<Gdiplus::Bitmap> DecodePicture(const void* bytes, size_t size)
 {
-    if (!bytes || size == 0 || size > 0xFFFFFFFFull)
+    if (!bytes || size == 0 || size > MaxPictureBytes)
         return nullptr;
     // Only pictures whose size can be read from their header are decoded.
     const uint64_t pixels = StatedPixels(bytes, size);

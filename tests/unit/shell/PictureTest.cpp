@@ -262,8 +262,9 @@ TEST(DecodePicture, BytesThatAreNoPictureGiveNone)
 }
 
 // A complete picture of a few hundred kilobytes can hold more pixels than memory: one
-// of more pixels than any page could show gives no picture, without being decoded.
-TEST(DecodePicture, APictureOfTooManyPixelsGivesNone)
+// of more pixels, or more bytes, than any page could show gives no picture, without
+// being decoded.
+TEST(DecodePicture, APictureOfTooManyPixelsOrBytesGivesNone)
 {
     gui_test::PrepareProcess();
     const std::string normal = TransparentPng(640, 480);
@@ -281,6 +282,10 @@ TEST(DecodePicture, APictureOfTooManyPixelsGivesNone)
     EXPECT_FALSE(DecodePicture(bomb.data(), bomb.size()));
     printf("a picture of 5000 x 5000 pixels (%zu bytes): %.0f ms\n", bomb.size(),
            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    // A small picture followed by 81 MiB that the decoder would skip.
+    const std::string padded = TransparentPng(1, 1) + std::string(81u << 20, '\0');
+    EXPECT_TRUE(DecodePicture(padded.data(), 1000));
+    EXPECT_FALSE(DecodePicture(padded.data(), padded.size()));
 }
 
 // Each type of picture a server may send is sized from its header: as written by an
