@@ -375,11 +375,18 @@ std::unique_ptr<std::vector<char>> DownloadManager::ReadToMemory(const CString& 
                                       WINHTTP_FLAG_REFRESH};
     // Both attempts share the address reached and the redirects counted so far.
     RedirectState state{url, 0};
+    bool tooLarge = false;
     for (int attempt = 0; attempt < 2; ++attempt) {
         try {
             OpenedResponse response;
             OpenResponse(state, settings, response);
             ReadBody(response.request.get(), m_cancel, [&](const char* bytes, DWORD size) {
+                // Nothing fetched into memory (pictures) comes near the bound; a server
+                // that sends without end must not fill the elevated process's memory.
+                if (data->size() + size > MaxMemoryDownloadBytes) {
+                    tooLarge = true;
+                    Fail(L"Too large.");
+                }
                 try {
                     data->insert(data->end(), bytes, bytes + size);
                 } catch (const std::bad_alloc&) {
@@ -389,7 +396,7 @@ std::unique_ptr<std::vector<char>> DownloadManager::ReadToMemory(const CString& 
             return data;
         } catch (const DownloadError&) {
             data->clear();
-            if (m_cancel)
+            if (m_cancel || tooLarge)
                 break;
         } catch (...) {
             data->clear();

@@ -32,8 +32,9 @@ public:
     std::pair<bool, CString> DownloadWithWinInet(const CString& url, HWND hwnd, const CString& fileName,
                                                  bool toWorkingFolder, const std::string& sha256 = std::string());
 
-    // The body of url, empty when it could not be read.
+    // The body of url, empty when it could not be read or is longer than the bound.
     std::unique_ptr<std::vector<char>> DownloadToMemory(const CString& url);
+    static constexpr size_t MaxMemoryDownloadBytes = 80u << 20;
     // DownloadToMemory on a detached thread of its own (the manager must be held by a
     // std::shared_ptr); onDone gets the bytes, or null
     // when the download was cancelled. Throws std::system_error when no thread starts.

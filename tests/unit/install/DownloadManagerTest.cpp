@@ -268,7 +268,10 @@ TEST_F(DownloadManagerTest, MemoryDownloads)
     ASSERT_TRUE(data);
     EXPECT_TRUE(std::string(data->begin(), data->end()) == body);
 
-    for (const CString& url : {files.Https("img/none.png"), files.Https("hop/6/img/pic.png")}) {
+    // A body longer than the bound is dropped, not held.
+    ASSERT_TRUE(files.Put("img/huge.png", std::string(DownloadManager::MaxMemoryDownloadBytes + 1, 'p')));
+    for (const CString& url :
+         {files.Https("img/none.png"), files.Https("hop/6/img/pic.png"), files.Https("img/huge.png")}) {
         SCOPED_TRACE(ToAnsi(url));
         auto failed = manager->DownloadToMemory(url);
         ASSERT_TRUE(failed);
