@@ -3,7 +3,7 @@
 #include "config/PrivateFolder.h"
 #include "win32/UniqueResource.h"
 
-#include <bcrypt.h>
+#include <ntsecapi.h>
 #include <cwctype>
 #include <cstdlib>
 
@@ -40,9 +40,10 @@ void ExpandOne(std::wstring& text, const std::wstring& name, const std::wstring&
 
 UINT RandomUnique()
 {
+    // The system's random source in advapi32, which is loaded already at this point:
+    // loading bcrypt on the way to the first page would cost its crypto libraries.
     UINT value = 0;
-    if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&value), sizeof(value),
-                                        BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+    if (!RtlGenRandom(&value, sizeof(value)))
         value = GetTickCount() ^ (GetCurrentProcessId() << 16) ^ static_cast<UINT>(rand());
     // GetTempFileNameW uses the low 16 bits; zero would make it create a file.
     value &= 0xFFFF;
