@@ -75,7 +75,7 @@ PY
 
   if want startup; then
     echo "bench: start-up" >&2
-    programs=("$build/tests/bench/bench_minimal_dialog.exe")
+    programs=("$build/tests/bench/bench_minimal_dialog.exe" "$build/tests/bench/bench_minimal_dialog_loaded.exe")
     types=()
     for type in dlm isv; do
       [ -f "$build/$type/OrvaneSetup.exe" ] || continue
@@ -86,26 +86,34 @@ PY
     done
     mapfile -t times < <(run_wine "$build/tests/bench/bench_startup.exe" "$startup_rounds" "${programs[@]}")
     row startup "minimal dialog (reference), median of $startup_rounds" "${times[0]}" - - ms:none
+    row startup "  the same after common controls 6, rich edit and GDI+, as the wizard starts" "${times[1]}" \
+      "${times[0]}" - ms:ratio
     for i in "${!types[@]}"; do
-      row startup "${types[$i]} wizard to its language page" "${times[$((i + 1))]}" "${times[0]}" "at most 1.3 x" \
+      row startup "${types[$i]} wizard to its language page" "${times[$((i + 2))]}" "${times[0]}" "at most 1.3 x" \
         ms:ratio-max-1.3
+      row startup "  against the dialog with what the wizard loads" "${times[$((i + 2))]}" "${times[1]}" - ms:ratio
     done
   fi
 
   if want config; then
     echo "bench: configuration load" >&2
-    run_wine "$build/tests/bench/bench_offer_checks.exe" "$config_rounds" > "$ORVANE_SANDBOX/config.txt"
+    cp "$root/tools/content-host/files/img/notes.png" "$ORVANE_NGINX_ROOT/notes.png"
+    run_wine "$build/tests/bench/bench_offer_checks.exe" "$config_rounds" "https://localhost:$ORVANE_NGINX_HTTPS_PORT" \
+      > "$ORVANE_SANDBOX/config.txt"
     cat "$ORVANE_SANDBOX/config.txt" >&2
     read -r _ checks enumerations index_builds resolutions resolvable snapshots disk memory cpu \
       < <(grep '^COUNTS ' "$ORVANE_SANDBOX/config.txt")
     row config "offer checks of 50 offers (evaluation alone)" "$checks" - "under 0.5 s" s:max-0.5
     if real="$(grep '^REAL ' "$ORVANE_SANDBOX/config.txt")"; then
-      read -r _ request load accepted pictures <<<"$real"
+      read -r _ request load accepted pictures nginx_pictures single single_nginx thread_starts <<<"$real"
       after="$(echo "$load - $request" | bc -l)"
       context="$(printf '%.0f ms load less %.0f ms request' "$(echo "$load * 1000" | bc -l)" "$(echo "$request * 1000" | bc -l)")"
       row config "response's arrival to onPackagesReady, $accepted offers ($context)" \
         "$after" - "under 0.5 s" s:max-0.5
-      row config "  of which the $((accepted + 1)) pictures, fetched at once, alone" "$pictures" - - s:none
+      row config "  the $((accepted + 1)) pictures alone, fetched at once from the content host" "$pictures" - - s:none
+      row config "  the same pictures from nginx" "$nginx_pictures" - - s:none
+      row config "  one picture alone, from the content host / from nginx" "$single" "$single_nginx" - s:none
+      row config "  $((2 * (accepted + 1))) empty threads started and ended (two per picture)" "$thread_starts" - - s:none
     fi
     row config "subkey enumerations of software keys" "$enumerations" - "at most 4 (2 roots x 2 views)" count:max-4
     row config "App Paths index builds" "$index_builds" - "at most 1" count:max-1
@@ -140,17 +148,18 @@ PY
     mkdir -p "$out"
     runs="$ORVANE_SANDBOX/download-runs"
     : > "$runs"
-    # One way once: "way bytes seconds cpu_seconds peak_kib messages transfer_cpu" goes to the runs.
+    # One way once: "way bytes seconds cpu_seconds peak_kib messages transfer_cpu start_kib" goes to
+    # the runs (start_kib: the working set when the transfer started, from the program itself).
     measure() {
       local way="$1"; shift
       local timing="$ORVANE_SANDBOX/time.txt" output="$ORVANE_SANDBOX/stdout.txt"
       rm -f "$out"/*
       /usr/bin/time -f '%U %S %M' -o "$timing" "$@" > "$output"
       [ "$(sha256sum < "$out/bench.bin" | cut -d' ' -f1)" = "$expected" ] || { echo "$way: downloaded file differs" >&2; exit 1; }
-      local user sys peak bytes seconds messages transfer
+      local user sys peak bytes seconds messages transfer start
       read -r user sys peak < "$timing"
-      read -r bytes seconds messages transfer < <(tr -d '\r' < "$output")
-      echo "$way $bytes $seconds $(echo "$user + $sys" | bc -l) $peak ${messages:--} ${transfer:--}" >> "$runs"
+      read -r bytes seconds messages transfer start < <(tr -d '\r' < "$output")
+      echo "$way $bytes $seconds $(echo "$user + $sys" | bc -l) $peak ${messages:--} ${transfer:--} ${start:--}" >> "$runs"
     }
     url="$nginx_url/bench.bin"
     target="$(windows_path "$out")\\bench.bin"
@@ -167,9 +176,11 @@ PY
 import statistics, sys
 runs = {}
 for line in open(sys.argv[1]):
-    way, size, seconds, cpu, peak, messages, transfer = line.split()
+    way, size, seconds, cpu, peak, messages, transfer, start = line.split()
     runs.setdefault(way, []).append((float(seconds), int(size), float(cpu), int(peak), messages,
-                                     float(transfer) if transfer != "-" else None))
+                                     float(transfer) if transfer != "-" else None,
+                                     int(peak) - int(start) if start != "-" else None,
+                                     int(start) if start != "-" else None))
 # Each figure is the median over the rounds of that way.
 def med(way, i):
     return statistics.median(r[i] for r in runs[way])
@@ -185,6 +196,13 @@ for way, name in (("bare", "bare WinHTTP loop"), ("bare-tls", "bare loop + the m
 row("download", "transfer CPU time (the download alone), manager", med("manager", 5), med("bare", 5), "-", "s:ratio")
 row("download", "CPU time of the process, manager", med("manager", 2), med("bare", 2), "at most 1.1 x", "s:ratio-max-1.1")
 row("download", "peak memory, manager", med("manager", 3), med("bare", 3), "at most 1.25 x", "KiB:ratio-max-1.25")
+# The manager's process holds the wizard's libraries before it downloads anything (common
+# controls 6 through the manifest, the shell's libraries through the configuration); what
+# the download itself adds is the peak less the working set when it started.
+row("download", "  working set when the download starts, manager", med("manager", 7), med("bare", 7), "-",
+    "KiB:ratio")
+row("download", "  memory the download adds (peak less that), manager", med("manager", 6), med("bare", 6), "-",
+    "KiB:ratio")
 row("download", "progress messages posted by the manager", runs["manager"][0][4], "-", "one per percent (about 100)",
     "count:none")
 row("download", f"throughput, download manager ({size} MiB over HTTPS, median of {n})",
@@ -204,7 +222,7 @@ if [ -z "${ORVANE_BENCH_BUILD:-}" ]; then
 fi
 targets=(OrvaneSetup_dlm OrvaneSetup_isv)
 want size && targets+=(bench_size_map_dlm bench_size_map_isv)
-want startup && targets+=(bench_startup bench_minimal_dialog)
+want startup && targets+=(bench_startup bench_minimal_dialog bench_minimal_dialog_loaded)
 want config && targets+=(bench_offer_checks)
 want responsive && targets+=(bench_responsiveness fake_installer)
 want download && targets+=(bench_winhttp_loop bench_download_manager)

@@ -4,12 +4,25 @@
 // --protocols sets WINHTTP_OPTION_SECURE_PROTOCOLS as the download manager does
 // (without it the platform's default applies); --window first creates a message window
 // as the download manager's caller has one. Both tell what such a difference costs.
-// Prints the bytes read, the seconds the transfer took and the CPU seconds it used.
+// Prints the bytes read, the seconds the transfer took, the CPU seconds it used and the
+// working set (KiB) when the transfer started.
 #include "win32/WinHttpHandle.h"
+
+#include <psapi.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
+
+// The working set now, in KiB: what the process holds before its download starts.
+size_t WorkingSetKib()
+{
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof(counters);
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters)))
+        return 0;
+    return counters.WorkingSetSize / 1024;
+}
 
 // User and kernel time of this process so far.
 double ProcessCpuSeconds()
@@ -44,6 +57,7 @@ int wmain(int argc, wchar_t** argv)
         return 3;
     std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
 
+    const size_t startKib = WorkingSetKib();
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
@@ -87,8 +101,8 @@ int wmain(int argc, wchar_t** argv)
     }
     file.reset();
     QueryPerformanceCounter(&end);
-    printf("%llu %.6f - %.3f\n", total, double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart),
-           ProcessCpuSeconds() - cpuStart);
+    printf("%llu %.6f - %.3f %zu\n", total, double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart),
+           ProcessCpuSeconds() - cpuStart, startKib);
     if (window)
         DestroyWindow(window);
     return 0;

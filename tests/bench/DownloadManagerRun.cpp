@@ -2,12 +2,25 @@
 // progress posted to a window of this thread as the download pages receive it.
 //   bench_download_manager URL FOLDER
 // Prints the bytes written, the seconds the download took, the progress messages the
-// page received and the CPU seconds the download used.
+// page received, the CPU seconds the download used and the working set (KiB) when the
+// download started.
 #include "config/ConfigurationManager.h"
 #include "install/DownloadManager.h"
 
+#include <psapi.h>
+
 #include <cstdio>
 #include <future>
+
+// The working set now, in KiB: what the process holds before its download starts.
+size_t WorkingSetKib()
+{
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof(counters);
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters)))
+        return 0;
+    return counters.WorkingSetSize / 1024;
+}
 
 // User and kernel time of this process so far.
 double ProcessCpuSeconds()
@@ -29,6 +42,7 @@ int wmain(int argc, wchar_t** argv)
     HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     auto manager = DownloadManager::GetInstance();
 
+    const size_t startKib = WorkingSetKib();
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
@@ -50,8 +64,8 @@ int wmain(int argc, wchar_t** argv)
     WIN32_FILE_ATTRIBUTE_DATA data = {};
     GetFileAttributesExW(manager->m_lastFilePath, GetFileExInfoStandard, &data);
     unsigned long long size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    printf("%llu %.6f %u %.3f\n", size, double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart), messages,
-           ProcessCpuSeconds() - cpuStart);
+    printf("%llu %.6f %u %.3f %zu\n", size, double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart),
+           messages, ProcessCpuSeconds() - cpuStart, startKib);
     if (window)
         DestroyWindow(window);
     return 0;

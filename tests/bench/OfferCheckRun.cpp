@@ -5,7 +5,9 @@
 // When the content host answers, the same offers are then loaded for real: the
 // loading page asks the host for the catalog, checks the offers and fetches their
 // pictures until it hands them on (onPackagesReady).
-//   bench_offer_checks [ROUNDS]
+//   bench_offer_checks [ROUNDS [PICTURE_SERVER]]
+// PICTURE_SERVER (an https address without the closing "/") serves notes.png too: the
+// pictures are then also fetched from there.
 // Prints the time per offer and how often the checker went to the machine, then the
 // real loads.
 #include "config/ConfigurationManager.h"
@@ -23,6 +25,8 @@
 
 #include <commctrl.h>
 #include <shlwapi.h>
+
+#include <process.h>
 
 #include <algorithm>
 #include <atomic>
@@ -216,7 +220,7 @@ json Catalog()
 
 // Real loads of the catalog through the loading page, as the wizard runs them; the
 // request alone is timed too, so what follows the answer's arrival can be told apart.
-void MeasureRealLoads(int rounds)
+void MeasureRealLoads(int rounds, const CString& pictureServer)
 {
     testing_support::ContentHostControl host;
     if (!host.Available()) {
@@ -244,19 +248,62 @@ void MeasureRealLoads(int rounds)
 
     // What the pictures alone take: one memory download per offer and the header's, all
     // at once, as the loading page starts them.
-    std::vector<double> pictures;
-    const CString pictureUrl = ConfigurationManager::GetInstance()->filesBaseUrl + L"img/notes.png";
+    auto fetchPictures = [&](const CString& pictureUrl) {
+        std::vector<double> times;
+        for (int round = 0; round < rounds; ++round) {
+            auto left = std::make_shared<std::atomic<int>>(kOffers + 1);
+            QueryPerformanceCounter(&before);
+            for (int i = 0; i <= kOffers; ++i)
+                DownloadManager::GetInstance()->DownloadToMemoryAsync(
+                    pictureUrl, [left](std::unique_ptr<std::vector<char>>) { --*left; });
+            const ULONGLONG limit = GetTickCount64() + 60000;
+            while (*left > 0 && GetTickCount64() < limit)
+                Sleep(1);
+            if (*left > 0)
+                printf("real load: %d of the pictures from %ls did not end within 60 s\n", left->load(),
+                       pictureUrl.GetString());
+            QueryPerformanceCounter(&after);
+            times.push_back(Seconds(before, after, frequency));
+        }
+        return Median(times);
+    };
+    const CString hostPicture = ConfigurationManager::GetInstance()->filesBaseUrl + L"img/notes.png";
+    const double pictures = fetchPictures(hostPicture);
+    // One picture at a time on this thread: what a single fetch costs without the others.
+    auto fetchOne = [&](const CString& url) {
+        std::vector<double> singles;
+        for (int i = 0; i < 10; ++i) {
+            QueryPerformanceCounter(&before);
+            DownloadManager::GetInstance()->DownloadToMemory(url);
+            QueryPerformanceCounter(&after);
+            singles.push_back(Seconds(before, after, frequency));
+        }
+        return Median(singles);
+    };
+    const double single = fetchOne(hostPicture);
+    const double singleNginx = pictureServer.IsEmpty() ? 0 : fetchOne(pictureServer + L"/notes.png");
+    // Each memory download runs on two threads of its own (the detached one and the one
+    // its wait may leave behind); what starting that many empty threads costs here:
+    std::vector<double> starts;
     for (int round = 0; round < rounds; ++round) {
-        auto left = std::make_shared<std::atomic<int>>(kOffers + 1);
+        std::vector<HANDLE> threads;
         QueryPerformanceCounter(&before);
-        for (int i = 0; i <= kOffers; ++i)
-            DownloadManager::GetInstance()->DownloadToMemoryAsync(
-                pictureUrl, [left](std::unique_ptr<std::vector<char>>) { --*left; });
-        while (*left > 0)
-            Sleep(1);
+        for (int i = 0; i < 2 * (kOffers + 1); ++i) {
+            uintptr_t thread = _beginthreadex(nullptr, 0, [](void*) -> unsigned { return 0; }, nullptr, 0, nullptr);
+            if (thread)
+                threads.push_back(reinterpret_cast<HANDLE>(thread));
+        }
+        for (HANDLE thread : threads) {
+            WaitForSingleObject(thread, INFINITE);
+            CloseHandle(thread);
+        }
         QueryPerformanceCounter(&after);
-        pictures.push_back(Seconds(before, after, frequency));
+        starts.push_back(Seconds(before, after, frequency));
     }
+    const double threadStarts = Median(starts);
+    // The same fetches from nginx tell the test host's share: the content host is a Python
+    // server that makes every TLS handshake under one interpreter.
+    const double picturesFromNginx = pictureServer.IsEmpty() ? 0 : fetchPictures(pictureServer + L"/notes.png");
 
     HWND window = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 700, 500, nullptr, nullptr,
                                   GetModuleHandleW(nullptr), nullptr);
@@ -303,8 +350,12 @@ void MeasureRealLoads(int rounds)
     const double load = Median(loads);
     printf("real load: %zu offers accepted; request alone %.1f ms, navigation to onPackagesReady %.1f ms (medians of %d)\n",
            accepted, request * 1000, load * 1000, rounds);
-    printf("real load: the %d pictures alone, fetched at once, %.1f ms\n", kOffers + 1, Median(pictures) * 1000);
-    printf("REAL %.6f %.6f %zu %.6f\n", request, load, accepted, Median(pictures));
+    printf("real load: the %d pictures alone, fetched at once, %.1f ms; the same from nginx %.1f ms\n", kOffers + 1,
+           pictures * 1000, picturesFromNginx * 1000);
+    printf("real load: one picture alone %.1f ms (from nginx %.1f ms); %d empty threads started and ended %.1f ms\n",
+           single * 1000, singleNginx * 1000, 2 * (kOffers + 1), threadStarts * 1000);
+    printf("REAL %.6f %.6f %zu %.6f %.6f %.6f %.6f %.6f\n", request, load, accepted, pictures, picturesFromNginx, single,
+           singleNginx, threadStarts);
 }
 
 } // namespace
@@ -382,7 +433,7 @@ int wmain(int argc, wchar_t** argv)
            counts.appPathResolutions, ResolvableEntries(), counts.processSnapshots, counts.diskQueries,
            counts.memoryQueries, counts.processorQueries);
 
-    MeasureRealLoads(rounds);
+    MeasureRealLoads(rounds, argc > 2 ? CString(argv[2]) : CString());
     RemoveMadeKeys();
     DeleteFileW(TempPath(L"orvane-bench-program.exe").c_str());
     DeleteFileW(TempPath(L"orvane-bench-present.txt").c_str());
