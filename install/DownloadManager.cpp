@@ -223,7 +223,7 @@ unsigned __stdcall MemoryDownloadThread(void* parameter)
 {
     std::unique_ptr<MemoryDownloadRecord> record(static_cast<MemoryDownloadRecord*>(parameter));
     try {
-        auto data = record->manager->DownloadToMemory(record->url);
+        auto data = record->manager->ReadToMemory(record->url);
         if (record->manager->m_cancel)
             record->onDone(nullptr);
         else

@@ -34,10 +34,16 @@ public:
 
     // The body of url, empty when it could not be read or is longer than the bound.
     std::unique_ptr<std::vector<char>> DownloadToMemory(const CString& url);
+    // The same read on the calling thread, until the transfer ends or fails: a cancel
+    // stops it at its next chunk but cannot end a call WinHTTP is blocked in.
+    std::unique_ptr<std::vector<char>> ReadToMemory(const CString& url);
     static constexpr size_t MaxMemoryDownloadBytes = 80u << 20;
-    // DownloadToMemory on a detached thread of its own (the manager must be held by a
-    // std::shared_ptr); onDone gets the bytes, or null
-    // when the download was cancelled. Throws std::system_error when no thread starts.
+    // The body of url read on a detached thread of its own (the manager must be held by
+    // a std::shared_ptr); onDone gets the bytes, or null when the download was cancelled.
+    // The thread reads without a second thread to watch the cancel flag: a transfer
+    // stuck in WinHTTP calls back when WinHTTP gives up, and nobody waits for pictures
+    // while the wizard closes, while a thread more per picture costs milliseconds each
+    // at the loading page. Throws std::system_error when no thread starts.
     void DownloadToMemoryAsync(const CString& url, std::function<void(std::unique_ptr<std::vector<char>>)> onDone);
 
     // The file to write, empty (after telling the user "Invalid path") when the folder
@@ -64,5 +70,4 @@ private:
                                                  const std::string& sha256);
     std::pair<bool, CString> TransferWithWinInet(const CString& url, HWND hwnd, const CString& path,
                                                  const std::string& sha256);
-    std::unique_ptr<std::vector<char>> ReadToMemory(const CString& url);
 };

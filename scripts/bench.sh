@@ -113,7 +113,7 @@ PY
       row config "  the $((accepted + 1)) pictures alone, fetched at once from the content host" "$pictures" - - s:none
       row config "  the same pictures from nginx" "$nginx_pictures" - - s:none
       row config "  one picture alone, from the content host / from nginx" "$single" "$single_nginx" - s:none
-      row config "  $((2 * (accepted + 1))) empty threads started and ended (two per picture)" "$thread_starts" - - s:none
+      row config "  $((accepted + 1)) empty threads started and ended (one per picture)" "$thread_starts" - - s:none
     fi
     row config "subkey enumerations of software keys" "$enumerations" - "at most 4 (2 roots x 2 views)" count:max-4
     row config "App Paths index builds" "$index_builds" - "at most 1" count:max-1

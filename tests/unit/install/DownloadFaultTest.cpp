@@ -169,14 +169,29 @@ TEST_F(DownloadFaultTest, CancelEndsDownloadsThatNeverGetAnAnswer)
     EXPECT_EQ(host.Requests(kFilePath).size(), 1u) << "the second way never starts";
 
     manager = std::make_shared<DownloadManager>();
+    auto memory = std::async(std::launch::async, [&] { return manager->DownloadToMemory(kFileUrl); });
+    cancelWhenAsked(2);
+    ASSERT_EQ(memory.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    auto data = memory.get();
+    ASSERT_TRUE(data);
+    EXPECT_TRUE(data->empty());
+}
+
+TEST_F(DownloadFaultTest, AMemoryDownloadCancelledOnItsWayCallsBackWithNothing)
+{
+    // The picture arrives after the user has quit: the callback gets nothing, not the bytes.
+    host.SetAnswers(kFilePath, json::array({{{"delay_ms", 1500}, {"body_size", 5000}, {"times", 0}}}));
     auto delivered = std::make_shared<std::promise<bool>>();
     auto wasNull = delivered->get_future();
     manager->DownloadToMemoryAsync(kFileUrl, [delivered](std::unique_ptr<std::vector<char>> data) {
         delivered->set_value(data == nullptr);
     });
-    cancelWhenAsked(2);
+    for (int i = 0; i < 600 && host.Requests(kFilePath).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    manager->m_cancel = true;
     ASSERT_EQ(wasNull.wait_for(std::chrono::seconds(30)), std::future_status::ready);
     EXPECT_TRUE(wasNull.get());
+    EXPECT_EQ(host.Requests(kFilePath).size(), 1u) << "a cancelled download does not try again";
 }
 
 TEST_F(DownloadFaultTest, MemoryDownloadTriesTwice)
