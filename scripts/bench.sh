@@ -14,7 +14,7 @@
 #
 #   scripts/bench.sh [--quick] [--no-tests] [--only PART[,PART...]]
 #     --quick     a 64 MiB file, fewer rounds, and no test command
-#     --no-tests  everything but the test command (about 10 minutes)
+#     --no-tests  everything but the test command (about 4 minutes)
 #     --only      just the parts named
 # ORVANE_BENCH_BUILD names the build folder (default build/, configured as build.sh does).
 set -euo pipefail
@@ -166,10 +166,11 @@ PY
     for _ in $(seq 1 "$download_rounds"); do
       measure manager wine "$build/tests/bench/bench_download_manager.exe" "$url" "$(windows_path "$out")"
       measure bare wine "$build/tests/bench/bench_winhttp_loop.exe" "$url" "$target"
-      # The bare loop with what the manager does differently: its TLS versions, and the
-      # window its caller has (the page's side of the progress messages).
+      # The bare loop with what the manager does differently: its TLS versions, the window
+      # its caller has (the page's side of the progress messages), its transfer thread.
       measure bare-tls wine "$build/tests/bench/bench_winhttp_loop.exe" "$url" "$target" --protocols aa0
       measure bare-window wine "$build/tests/bench/bench_winhttp_loop.exe" "$url" "$target" --window
+      measure bare-thread wine "$build/tests/bench/bench_winhttp_loop.exe" "$url" "$target" --thread
       measure curl curl -s --cacert "$ORVANE_CA_DIR/ca.pem" -o "$out/bench.bin" -w '%{size_download} %{time_total}\n' "$url"
     done
     python3 - "$runs" "$size_mib" >> "$results" <<'PY'
@@ -189,7 +190,8 @@ n, size = len(runs["bare"]), sys.argv[2]
 def row(*cells):
     print("\t".join(str(c) for c in cells))
 for way, name in (("bare", "bare WinHTTP loop"), ("bare-tls", "bare loop + the manager's TLS versions (0xAA0)"),
-                  ("bare-window", "bare loop + a message window"), ("curl", "curl")):
+                  ("bare-window", "bare loop + a message window"),
+                  ("bare-thread", "bare loop on a thread of its own"), ("curl", "curl")):
     transfer = f", transfer CPU {med(way, 5):.2f} s" if runs[way][0][5] is not None else ""
     row("download", f"{name}: {rate[way]:.1f} MB/s, CPU {med(way, 2):.2f} s{transfer}, peak {med(way, 3) / 1024:.1f} MiB",
         rate[way], rate["bare"], "-", "MB/s:ratio")
@@ -203,6 +205,8 @@ row("download", "  working set when the download starts, manager", med("manager"
     "KiB:ratio")
 row("download", "  memory the download adds (peak less that), manager", med("manager", 6), med("bare", 6), "-",
     "KiB:ratio")
+row("download", "  memory the download adds, bare loop on a thread of its own", med("bare-thread", 6), med("bare", 6),
+    "-", "KiB:ratio")
 row("download", "progress messages posted by the manager", runs["manager"][0][4], "-", "one per percent (about 100)",
     "count:none")
 row("download", f"throughput, download manager ({size} MiB over HTTPS, median of {n})",
@@ -239,7 +243,7 @@ if want size; then
 fi
 
 if want tests; then
-  echo "bench: the test command from a fresh clone (about 10 minutes)" >&2
+  echo "bench: the test command from a fresh clone (about 11 minutes)" >&2
   clone="$(mktemp -d /tmp/orvane-bench-clone.XXXXXX)"
   git clone -q "$root" "$clone/x"
   # The packages are present: the unpacked dependency sources come along too.
