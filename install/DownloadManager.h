@@ -38,12 +38,12 @@ public:
     // stops it at its next chunk but cannot end a call WinHTTP is blocked in.
     std::unique_ptr<std::vector<char>> ReadToMemory(const CString& url);
     static constexpr size_t MaxMemoryDownloadBytes = 80u << 20;
-    // The body of url read on a detached thread of its own (the manager must be held by
-    // a std::shared_ptr); onDone gets the bytes, or null when the download was cancelled.
-    // The thread reads without a second thread to watch the cancel flag: a transfer
-    // stuck in WinHTTP calls back when WinHTTP gives up, and nobody waits for pictures
-    // while the wizard closes, while a thread more per picture costs milliseconds each
-    // at the loading page. Throws std::system_error when no thread starts.
+    // ReadToMemory on a detached thread of its own (the manager must be held by a
+    // std::shared_ptr); onDone gets the bytes, or null when the download was cancelled.
+    // No second thread watches the cancel flag: nobody waits for a picture while the
+    // wizard closes, and a thread start per picture costs milliseconds at the loading
+    // page. A transfer stuck in WinHTTP calls back when WinHTTP gives up.
+    // Throws std::system_error when no thread starts.
     void DownloadToMemoryAsync(const CString& url, std::function<void(std::unique_ptr<std::vector<char>>)> onDone);
 
     // The file to write, empty (after telling the user "Invalid path") when the folder

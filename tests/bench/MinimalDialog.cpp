@@ -4,9 +4,9 @@
 //   bench_minimal_dialog
 // Ends when the dialog is closed (the benchmark ends the process itself).
 // Built a second time as bench_minimal_dialog_loaded (ORVANE_BENCH_LOADED): the same
-// dialog after what the wizard loads before its first page, which the platform charges
-// for whatever the program: common controls 6 (through the wizard's manifest), the rich
-// edit library and GDI+.
+// dialog after loading what the wizard loads before its first page (common controls 6
+// through the wizard's manifest, the rich edit library, GDI+), which costs any program
+// the same.
 #include <windows.h>
 #ifdef ORVANE_BENCH_LOADED
 #include <commctrl.h>

@@ -24,9 +24,8 @@
 #include "win32/UniqueResource.h"
 
 #include <commctrl.h>
-#include <shlwapi.h>
-
 #include <process.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -269,6 +268,8 @@ void MeasureRealLoads(int rounds, const CString& pictureServer)
     };
     const CString hostPicture = ConfigurationManager::GetInstance()->filesBaseUrl + L"img/notes.png";
     const double pictures = fetchPictures(hostPicture);
+    // The same fetches from nginx tell how much of that is the test host's.
+    const double picturesFromNginx = pictureServer.IsEmpty() ? 0 : fetchPictures(pictureServer + L"/notes.png");
     // One picture at a time on this thread: what a single fetch costs without the others.
     auto fetchOne = [&](const CString& url) {
         std::vector<double> singles;
@@ -301,9 +302,6 @@ void MeasureRealLoads(int rounds, const CString& pictureServer)
         starts.push_back(Seconds(before, after, frequency));
     }
     const double threadStarts = Median(starts);
-    // The same fetches from nginx tell the test host's share: the content host is a Python
-    // server that makes every TLS handshake under one interpreter.
-    const double picturesFromNginx = pictureServer.IsEmpty() ? 0 : fetchPictures(pictureServer + L"/notes.png");
 
     HWND window = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 700, 500, nullptr, nullptr,
                                   GetModuleHandleW(nullptr), nullptr);
