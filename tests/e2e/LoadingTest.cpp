@@ -65,8 +65,11 @@ HWND StartAndLoad(WizardProcess& wizard)
         return nullptr;
     HWND frame = WaitForFrame(wizard);
     HWND page = WaitForPage(frame, L"LanguagePage");
-    if (!page || !Click(page, IDC_NEXT))
+    if (!page || !Click(page, IDC_NEXT)) {
+        fprintf(stderr, "no language page to go on from: frame %p, page %p, running %d\n", static_cast<void*>(frame),
+                static_cast<void*>(page), wizard.IsRunning() ? 1 : 0);
         return nullptr;
+    }
     return frame;
 }
 

@@ -9,6 +9,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <cstdio>
 #include <memory>
 #include <thread>
 
@@ -126,15 +127,21 @@ bool WizardProcess::Start(const std::wstring& fileName, const std::wstring& fold
 {
     Kill();
     m_copy = (folder.empty() ? TempPath() : folder + L"\\") + fileName;
-    if (!CopyFileW(WindowsPath(WizardProgramPath).c_str(), m_copy.c_str(), FALSE))
+    // The copy a wizard just ended with may still be locked for a moment.
+    if (!WaitUntil([&] { return CopyFileW(WindowsPath(WizardProgramPath).c_str(), m_copy.c_str(), FALSE) != FALSE; },
+                   Milliseconds(3000))) {
+        fprintf(stderr, "the wizard could not be copied to %ls: error %lu\n", m_copy.c_str(), GetLastError());
         return false;
+    }
     std::wstring commandLine = L"\"" + m_copy + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     win32::unique_process_information info;
     if (!CreateProcessW(m_copy.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &startup, info.put()))
+                        folder.empty() ? nullptr : folder.c_str(), &startup, info.put())) {
+        fprintf(stderr, "the wizard could not be started: error %lu\n", GetLastError());
         return false;
+    }
     m_id = info.processId();
     m_process.reset(info.release_process());
     return true;
